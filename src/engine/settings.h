@@ -1,0 +1,20 @@
+// settings: the program-wide choices made in the setup window (or on the
+// command line) and read by the window, the main loop, the music and the
+// texture table.
+#pragma once
+
+#include <cstdint>
+
+namespace settings {
+
+extern bool StartPressed;         // the setup window was closed with Start
+extern bool FullScreen;           // true unless "Windowed" is ticked
+extern int32_t ScreenWidth;       // pixels
+extern int32_t ScreenHeight;      // pixels
+extern int32_t BlankTextureSize;  // side of blank textures
+extern bool ShowFPS;              // draw the frame-rate text
+extern bool SoundOff;             // no music; the frame clock is the time base
+extern int32_t SoundDevice;       // 0 = default output, k = k-th device of the list
+extern bool LoopDemo;             // start again from 0 when the demo ends
+
+}  // namespace settings

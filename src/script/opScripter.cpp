@@ -1,0 +1,90 @@
+#include "script/opScripter.h"
+
+#include "operators/opShape.h"
+#include "script/scripter.h"
+
+namespace opScripter {
+
+namespace {
+
+// Scripts are not fixed-size records, so only the slot half of the shape
+// is used; the scripts live beside it.
+struct ScriptSlot {
+  int32_t ParamSet = -1;
+};
+std::vector<TScript> scripts;
+std::vector<ScriptSlot> slots;
+
+int32_t CreateInstance(int32_t set) {
+  if (set < 0 || static_cast<size_t>(set) >= scripts.size()) return -1;
+  for (size_t i = 0; i < slots.size(); ++i)
+    if (slots[i].ParamSet == -1) {
+      slots[i].ParamSet = set;
+      return static_cast<int32_t>(i);
+    }
+  return -1;
+}
+void FreeInstance(uint8_t slot) {
+  if (slot < slots.size()) slots[slot].ParamSet = -1;
+}
+void InitInstances(int32_t count) { slots.assign(count > 0 ? static_cast<size_t>(count) : 0, ScriptSlot{}); }
+void Restart() {}
+
+void Render(uint8_t, int32_t, int32_t, int32_t, int32_t, float, float) {
+  // The interpreter arrives with the script engine.
+}
+
+int32_t CheckedCount(std::string_view key, int32_t value, int32_t max) {
+  if (value < 0 || value > max)
+    throw dllShared::DataError("count " + std::to_string(value) + " under key \"" + std::string(key) +
+                               "\" is damaged");
+  return value;
+}
+
+}  // namespace
+
+void Startup() { InitInstances(8); }
+
+void Shutdown() {
+  scripts.clear();
+  slots.clear();
+}
+
+void Describe(dllShared::fOperator& op) {
+  op.Name = "Scripter";
+  op.ParamCount = 1;
+  op.Kind = 2;
+  op.CreateInstance = CreateInstance;
+  op.FreeInstance = FreeInstance;
+  op.Render = Render;
+  op.Restart = Restart;
+  op.InitInstances = InitInstances;
+}
+
+void LoadParamSets(bool loadScriptSources) {
+  const dllShared::fHost& host = dllShared::Host;
+  const int32_t count = CheckedCount("ScrCount", host.ReadInt("ScrCount", 0), opShape::MaxParamSets);
+  const int32_t ints = CheckedCount("ScrICount", host.ReadInt("ScrICount", 0), MaxVars);
+  const int32_t floats = CheckedCount("ScrFCount", host.ReadInt("ScrFCount", 0), MaxVars);
+  scripter::IntVars.assign(static_cast<size_t>(ints), 0);
+  scripter::FloatVars.assign(static_cast<size_t>(floats), 0.0f);
+  scripts.assign(static_cast<size_t>(count), TScript{});
+  for (int32_t i = 0; i < count; ++i) {
+    TScript& s = scripts[static_cast<size_t>(i)];
+    const std::string lenKey = dllShared::IndexedKey("ScrCLen", i);
+    s.CodeLen = CheckedCount(lenKey, host.ReadInt(lenKey, 0), MaxCodeLen);
+    s.Code.assign(static_cast<size_t>(s.CodeLen), 0);
+    if (s.CodeLen > 0) host.ReadBlock(dllShared::IndexedKey("ScrC", i), s.Code.data(), s.CodeLen);
+    if (!loadScriptSources) continue;
+    const std::string srcKey = dllShared::IndexedKey("Scr", i, "SourceLen");
+    s.SourceLineCount = CheckedCount(srcKey, host.ReadInt(srcKey, 0), opShape::MaxParamSets);
+    s.SourceLines.assign(static_cast<size_t>(s.SourceLineCount), std::string());
+    for (int32_t j = 0; j < s.SourceLineCount; ++j)
+      host.ReadString(dllShared::IndexedKey("Scr" + std::to_string(i) + "Source", j), "",
+                      s.SourceLines[static_cast<size_t>(j)]);
+  }
+}
+
+std::vector<TScript>& Scripts() { return scripts; }
+
+}  // namespace opScripter

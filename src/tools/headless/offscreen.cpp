@@ -1,0 +1,122 @@
+#include "tools/headless/offscreen.h"
+
+#include <SDL.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+namespace offscreen {
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+
+}  // namespace
+
+bool Open(int width, int height, std::string* error) {
+  if (window) {
+    Resize(width, height);
+    SDL_GL_MakeCurrent(window, context);
+    return true;
+  }
+#ifndef _WIN32
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+#endif
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = std::string("SDL video: ") + SDL_GetError();
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  window = SDL_CreateWindow("qvl offscreen", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!window) {
+    if (error) *error = std::string("SDL window: ") + SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  context = SDL_GL_CreateContext(window);
+  if (!context) {
+    if (error) *error = std::string("GL context: ") + SDL_GetError();
+    SDL_DestroyWindow(window);
+    window = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  SDL_GL_MakeCurrent(window, context);
+  glViewport(0, 0, width, height);
+  return true;
+}
+
+void Close() {
+  if (context) SDL_GL_DeleteContext(context);
+  if (window) SDL_DestroyWindow(window);
+  context = nullptr;
+  window = nullptr;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool IsOpen() { return window != nullptr; }
+
+void Resize(int width, int height) {
+  if (!window) return;
+  SDL_SetWindowSize(window, width, height);
+  glViewport(0, 0, width, height);
+}
+
+std::vector<uint8_t> ReadPixels(int width, int height) {
+  std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  std::vector<uint8_t> topDown(bottomUp.size());
+  const size_t row = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y)
+    std::copy_n(bottomUp.data() + static_cast<size_t>(height - 1 - y) * row, row,
+                topDown.data() + static_cast<size_t>(y) * row);
+  return topDown;
+}
+
+bool WritePNG(const std::string& path, int width, int height, const uint8_t* rgba, std::string* error) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    if (error) *error = "cannot write " + path;
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    if (error) *error = "cannot encode " + path;
+    return false;
+  }
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 3);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  const bool ok = std::fclose(f) == 0;
+  if (!ok && error) *error = "cannot write " + path;
+  return ok;
+}
+
+}  // namespace offscreen

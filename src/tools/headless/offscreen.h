@@ -1,0 +1,27 @@
+// offscreen: an OpenGL context with no window on screen, for tests and
+// tools. With SDL_VIDEODRIVER=offscreen (set here unless the caller chose a
+// driver) SDL makes an EGL surface on Mesa's software renderer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace offscreen {
+
+// Creates (once) a hidden window of at least width x height with a
+// compatibility-profile context and makes it current. Returns false and
+// fills *error when no context can be had.
+bool Open(int width, int height, std::string* error = nullptr);
+void Close();
+bool IsOpen();
+// Resizes the drawable; the viewport is set to the new size.
+void Resize(int width, int height);
+
+// Reads the back buffer (or the current read buffer) as RGBA, top row first.
+std::vector<uint8_t> ReadPixels(int width, int height);
+
+// Writes RGBA rows, top row first, as a PNG. False with *error on failure.
+bool WritePNG(const std::string& path, int width, int height, const uint8_t* rgba, std::string* error = nullptr);
+
+}  // namespace offscreen

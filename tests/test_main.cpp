@@ -1,0 +1,7 @@
+// Test entry: GL tests share one offscreen context, opened on first use.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

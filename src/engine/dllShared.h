@@ -116,8 +116,9 @@ struct fHost {
   // 3: width, height and GL name of texture entry `index` (0-based); an
   // index outside the table answers zeros.
   void (*GetTextureInfo)(int32_t index, TTextureInfo* info);
-  // 4: draws mesh `index` (0-based) of the mesh store.
-  void (*DrawMesh)(int32_t index);
+  // 4: draws mesh `mesh` (0-based) of the mesh store with the current
+  // state; useColours makes each group set its colour; scale is ignored.
+  void (*DrawMesh)(int32_t mesh, bool useColours, float scale);
   // 5..10: the demo file's named writes and reads. Reads leave the file
   // position after the value, so unnamed reads can follow.
   void (*WriteBlock)(std::string_view name, const void* data, int32_t size);

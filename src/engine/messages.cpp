@@ -1,0 +1,28 @@
+#include "engine/messages.h"
+
+#include <cstdio>
+
+namespace messages {
+
+namespace {
+Sink sink;
+}
+
+void WriteToStderr(const std::string& caption, const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+void Show(const std::string& caption, const std::string& text) {
+  if (sink)
+    sink(caption, text);
+  else
+    WriteToStderr(caption, text);
+}
+
+Sink SetSink(Sink s) {
+  Sink old = std::move(sink);
+  sink = std::move(s);
+  return old;
+}
+
+}  // namespace messages

@@ -1,0 +1,22 @@
+// messages: every message box of the program goes through here.
+//
+// A box has no owner, a caption, a text and one OK button. The sink that
+// shows it is installed by the player (a real box) or by tests (capture);
+// until then, and wherever no display is available, it is written to
+// stderr as "<caption>: <text>".
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace messages {
+
+using Sink = std::function<void(const std::string& caption, const std::string& text)>;
+
+void Show(const std::string& caption, const std::string& text);
+// Installs a sink; an empty one restores the stderr writer. Returns the old one.
+Sink SetSink(Sink sink);
+// The stderr writer.
+void WriteToStderr(const std::string& caption, const std::string& text);
+
+}  // namespace messages

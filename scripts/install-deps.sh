@@ -11,7 +11,7 @@ PACKAGES=(
   libgl-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri mesa-utils-bin
   nlohmann-json3-dev libimgui-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth lame
+  xvfb xauth lame xdotool
 )
 
 missing=()

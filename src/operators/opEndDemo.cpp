@@ -1,5 +1,6 @@
 #include "operators/opEndDemo.h"
 
+#include "engine/scheduler.h"
 #include "operators/opShape.h"
 
 namespace opEndDemo {
@@ -10,6 +11,13 @@ opShape::Shape<TEndDemoParams, opShape::PlainSlot> shape;
 
 QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
+// Raises the flag the main loop reads after the frame is shown; the frame
+// itself, later tracks included, is drawn as usual. The set's value plays
+// no part.
+void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float, float) {
+  if (shape.Bound(slot)) scheduler::DemoFinished = 1;
+}
+
 }  // namespace
 
 void Startup() { shape.InitInstances(8); }
@@ -19,11 +27,13 @@ void Shutdown() {
   shape.Slots.clear();
 }
 
+// End Demo sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
   op.Name = "End Demo";
   op.ParamCount = 1;
   op.Kind = 2;
   DescribeInstances(op);
+  op.Render = Render;
 }
 
 void LoadParamSets(bool) { shape.LoadParamSets("EDCount", "ED"); }

@@ -1,5 +1,11 @@
 #include "operators/opFader.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+#include "operators/opPath.h"
 #include "operators/opShape.h"
 
 namespace opFader {
@@ -10,6 +16,35 @@ opShape::Shape<TFaderParams, opShape::PlainSlot> shape;
 
 QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
+// A flat quad over the whole view, blended from the start colour and
+// opacity to the end ones. Drawn in the current model-view space, so a
+// movement operator in front of it moves the fade too.
+void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float progress, float alpha) {
+  const opShape::PlainSlot* s = shape.Bound(slot);
+  if (!s) return;
+  const TFaderParams& p = shape.SetOf(*s);
+
+  glPushMatrix();
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glTranslatef(0.0f, 0.0f, -1.4f);
+  const float opacity = opPath::Lerp(p.StartAlpha, p.EndAlpha, progress);
+  glColor4f(opPath::Lerp(p.StartRed, p.EndRed, progress), opPath::Lerp(p.StartGreen, p.EndGreen, progress),
+            opPath::Lerp(p.StartBlue, p.EndBlue, progress),
+            static_cast<float>(static_cast<double>(opacity) * static_cast<double>(alpha)));
+  glBegin(GL_QUADS);
+  glVertex3f(-1.0f, -1.0f, 0.0f);
+  glVertex3f(1.0f, -1.0f, 0.0f);
+  glVertex3f(1.0f, 1.0f, 0.0f);
+  glVertex3f(-1.0f, 1.0f, 0.0f);
+  glEnd();
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glPopMatrix();
+}
+
 }  // namespace
 
 void Startup() { shape.InitInstances(8); }
@@ -19,11 +54,13 @@ void Shutdown() {
   shape.Slots.clear();
 }
 
+// Fader sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
   op.Name = "Fader";
   op.ParamCount = 4;
   op.Kind = 0;
   DescribeInstances(op);
+  op.Render = Render;
 }
 
 void LoadParamSets(bool) { shape.LoadParamSets("FaderCount", "Fader"); }

@@ -1,5 +1,8 @@
 #include "operators/opLinear.h"
 
+#include <cstring>
+
+#include "operators/opPath.h"
 #include "operators/opShape.h"
 
 namespace opLinear {
@@ -9,6 +12,68 @@ namespace {
 opShape::Shape<TLinearParams, opShape::PlainSlot> shape;
 
 QVL_OPERATOR_SHAPE_ENTRIES(shape)
+
+constexpr float PositionStep = 0.01f;
+constexpr float AngleStep = 1.0f;
+
+dllShared::fdPosition positionInfo{};
+dllShared::fdSlider sliderInfo{};
+
+// The editor lists the poses start first (position, rotation), then end;
+// the record keeps both positions first.
+dllShared::TVector3* Triple(TLinearParams& p, int32_t param) {
+  switch (param) {
+    case 0: return &p.StartPos;
+    case 1: return &p.StartRot;
+    case 2: return &p.EndPos;
+    case 3: return &p.EndRot;
+    default: return nullptr;
+  }
+}
+
+void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
+  TLinearParams* p = shape.SetAt(set);
+  if (!p || param < 0 || param > 4) return nullptr;
+  if (param == 4) {
+    sliderInfo = {"Hold position", 0, 1, p->HoldPosition, 0};
+    if (kind) *kind = dllShared::kindSlider;
+    return &sliderInfo;
+  }
+  static const char* const labels[4] = {"Start Pos", "Start Rot", "End Pos", "End Rot"};
+  opPath::DescribePosition(positionInfo, labels[param], *Triple(*p, param),
+                           param % 2 == 0 ? PositionStep : AngleStep);
+  if (kind) *kind = dllShared::kindPosition;
+  return &positionInfo;
+}
+
+void SetParamValue(int32_t set, int32_t param, const void* value) {
+  TLinearParams* p = shape.SetAt(set);
+  if (!p || !value || param < 0 || param > 4) return;
+  if (param == 4) {
+    int32_t v;
+    std::memcpy(&v, value, sizeof v);
+    p->HoldPosition = static_cast<uint8_t>(v & 0xFF);
+    return;
+  }
+  *Triple(*p, param) = opPath::ReadPosition(value);
+}
+
+int32_t NewParamSet() { return shape.NewParamSet(TLinearParams{}); }
+
+void DeleteParamSet(int32_t set) { shape.DeleteParamSet(set); }
+
+// Moves the next track from the start pose to the end pose over the event;
+// HoldPosition 1 pins it to the start pose, any other value moves.
+void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, float progress, float alpha) {
+  const opShape::PlainSlot* s = shape.Bound(slot);
+  if (!s) return;
+  const TLinearParams& p = shape.SetOf(*s);
+  if (p.HoldPosition == 1)
+    opPath::RenderFollowingMoved(p.StartPos, p.StartRot, width, height, time, alpha);
+  else
+    opPath::RenderFollowingMoved(opPath::Lerp(p.StartPos, p.EndPos, progress),
+                                 opPath::Lerp(p.StartRot, p.EndRot, progress), width, height, time, alpha);
+}
 
 }  // namespace
 
@@ -23,7 +88,12 @@ void Describe(dllShared::fOperator& op) {
   op.Name = "Linear";
   op.ParamCount = 5;
   op.Kind = 1;
+  op.GetParamInfo = GetParamInfo;
+  op.SetParamValue = SetParamValue;
+  op.NewParamSet = NewParamSet;
+  op.DeleteParamSet = DeleteParamSet;
   DescribeInstances(op);
+  op.Render = Render;
 }
 
 void LoadParamSets(bool) { shape.LoadParamSets("LinearCount", "Linear"); }

@@ -1,0 +1,56 @@
+// openglx: the playback window, its OpenGL context, the fixed GL state every
+// operator starts from, the frame-rate font and the window's message
+// handling (key table, frame-rate timer, resize, close).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace openglx {
+
+// Kept by the message handling, read (and partly cleared) by the main loop.
+extern uint8_t KeyDown[256];  // indexed by Windows virtual-key code
+extern int32_t FrameCount;    // frames drawn since the last FPSText update
+extern std::string FPSText;   // "FPS: <n>", empty until the first second
+extern uint32_t FontBase;     // first of the 96 glyph lists; 0 without ShowFPS
+
+// Virtual-key codes the player acts on.
+inline constexpr int VkEscape = 27;
+inline constexpr int VkF1 = 112;
+inline constexpr int VkF2 = 113;
+inline constexpr int VkF3 = 114;
+inline constexpr int VkF5 = 116;
+
+// One message of the playback window's queue, already translated from the
+// platform event. A: key code, timer id or width; B: height.
+enum class TMsgKind { Other, Quit, Create, Size, Close, KeyDown, KeyUp, Timer };
+struct TMessage {
+  TMsgKind Kind = TMsgKind::Other;
+  int32_t A = 0;
+  int32_t B = 0;
+};
+inline constexpr int32_t FrameRateTimerId = 1;
+
+void Startup();  // floating-point environment; clears the key table
+void Shutdown();
+
+bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits);
+void KillGLWindow(bool fullScreen);
+void ResizeGLScene(int32_t width, int32_t height);
+// GL state, operators, demo, tracks, music. Needs a current GL context.
+void InitGL();
+void BuildFont();
+void PrintText(const std::string& text);
+void ShowError(const std::string& message);
+
+// The window procedure: acts on one message.
+void WindowProc(const TMessage& msg);
+// Takes one message off the queue; false when the queue is empty.
+bool PeekMessage(TMessage& out);
+// Presents the back buffer of the current GL window.
+void SwapBuffers();
+
+// The Windows virtual-key code of an SDL key symbol; 0 when it has none.
+int32_t VirtualKeyOf(int32_t sdlKeycode);
+
+}  // namespace openglx

@@ -1,0 +1,142 @@
+// The registry and the operators' shared shape.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "data/filestuff.h"
+#include "demoWriter.h"
+#include "engine/registry.h"
+#include "operators/opFader.h"
+#include "operators/opTunnel.h"
+#include "script/opScripter.h"
+#include "script/scripter.h"
+
+namespace {
+
+class Registry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    filestuff::Startup();
+    registry::Startup();
+    registry::RegisterOperators();
+    dir = testutil::TempDir("registry");
+  }
+  void TearDown() override {
+    filestuff::CloseDemoFile();
+    registry::Shutdown();
+    registry::Startup();
+    std::filesystem::remove_all(dir);
+  }
+  void Load(const std::function<void()>& values) {
+    const std::string path = (dir / "r.qvl").string();
+    filestuff::WriteDemoFile(path, values);
+    ASSERT_EQ(filestuff::OpenDemoFile(path), filestuff::OpenResult::Opened);
+    registry::LoadAllParamSets(false);
+  }
+  std::filesystem::path dir;
+};
+
+TEST_F(Registry, TableMatchesTheDescriptors) {
+  EXPECT_EQ(dllShared::Host.InterfaceTag, 16);
+  EXPECT_NE(dllShared::Host.RenderFollowing, nullptr);
+  EXPECT_NE(dllShared::Host.GetTextureInfo, nullptr);
+  EXPECT_NE(dllShared::Host.ReadInt, nullptr);
+  for (int i = 0; i < registry::OperatorCount; ++i) {
+    const dllShared::fOperator* op = registry::Operators[i];
+    ASSERT_NE(op, nullptr);
+    EXPECT_STREQ(op->Name, registry::Rows[i].Name);
+    EXPECT_EQ(op->ParamCount, registry::Rows[i].ParamCount);
+    EXPECT_EQ(op->Kind, registry::Rows[i].Kind);
+    EXPECT_NE(op->CreateInstance, nullptr);
+    EXPECT_NE(op->FreeInstance, nullptr);
+  }
+  EXPECT_EQ(registry::Rows[14].SetPrefix, std::string_view("\x54\x75\x6E\x6E\x65\xF6", 6));
+  int kindOne = 0;
+  for (const auto& row : registry::Rows) kindOne += row.Kind == 1;
+  EXPECT_EQ(kindOne, 5);
+}
+
+TEST_F(Registry, SlotsAreLowestFreeFirstAndBoundedByTheSetArray) {
+  Load([] {
+    filestuff::WriteInt("FaderCount", 2);
+    const float set[8] = {1, 0, 0, 0, 1, 0, 1, 0};
+    filestuff::WriteBlock("Fader1", set, sizeof set);
+  });
+  const dllShared::fOperator* fader = registry::Operators[0];
+  EXPECT_EQ(fader->CreateInstance(2), -1);  // only sets 0 and 1 exist
+  EXPECT_EQ(fader->CreateInstance(-1), -1);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(fader->CreateInstance(i % 2), i);
+  EXPECT_EQ(fader->CreateInstance(0), -1);  // a ninth is refused
+  fader->FreeInstance(200);                 // ignored
+  EXPECT_EQ(fader->CreateInstance(0), -1);
+  fader->FreeInstance(5);
+  fader->FreeInstance(3);
+  EXPECT_EQ(fader->CreateInstance(1), 3);
+  EXPECT_EQ(fader->CreateInstance(1), 5);
+
+  // Set 0 had no key: zero-filled; set 1 as written.
+  ASSERT_EQ(opFader::Sets().size(), 2u);
+  EXPECT_EQ(opFader::Sets()[0].StartRed, 0.0f);
+  EXPECT_EQ(opFader::Sets()[1].StartRed, 1.0f);
+  EXPECT_EQ(opFader::Sets()[1].StartAlpha, 1.0f);
+}
+
+TEST_F(Registry, TunnelSetsUseTheirNonAsciiPrefix) {
+  Load([] {
+    filestuff::WriteInt("TunnelCount", 1);
+    opTunnel::TTunnelParams p{};
+    p.Texture = 3;
+    p.Radius = 0.7f;
+    filestuff::WriteBlock("TUNNE\xF6" "0", &p, sizeof p);
+  });
+  ASSERT_EQ(opTunnel::Sets().size(), 1u);
+  EXPECT_EQ(opTunnel::Sets()[0].Texture, 3);
+  EXPECT_EQ(opTunnel::Sets()[0].Radius, 0.7f);
+}
+
+TEST_F(Registry, DamagedCountsAreErrorsNotAllocations) {
+  EXPECT_THROW(Load([] { filestuff::WriteInt("PSys1Count", -3); }), dllShared::DataError);
+  EXPECT_THROW(Load([] { filestuff::WriteInt("BezierCount", 0x7FFFFFFF); }), dllShared::DataError);
+  EXPECT_THROW(Load([] { filestuff::WriteInt("ScrCount", 1); filestuff::WriteInt("ScrCLen0", 1 << 30); }),
+               dllShared::DataError);
+  // A set whose block runs past the end of the file.
+  EXPECT_THROW(Load([] {
+                 filestuff::WriteInt("BezierCount", 1);
+                 filestuff::WriteInt("Bezier0", 0);
+               }),
+               filestuff::ReadError);
+}
+
+TEST_F(Registry, ScriptsAndVariableBanks) {
+  Load([] {
+    filestuff::WriteInt("ScrCount", 2);
+    filestuff::WriteInt("ScrICount", 3);
+    filestuff::WriteInt("ScrFCount", 4);
+    filestuff::WriteInt("ScrCLen1", 3);
+    const uint8_t code[3] = {7, 8, 9};
+    filestuff::WriteBlock("ScrC1", code, 3);
+    filestuff::WriteInt("Scr1SourceLen", 1);
+    filestuff::WriteString("Scr1Source0", "line");
+  });
+  ASSERT_EQ(opScripter::Scripts().size(), 2u);
+  EXPECT_EQ(opScripter::Scripts()[0].CodeLen, 0);
+  EXPECT_EQ(opScripter::Scripts()[1].Code, (std::vector<uint8_t>{7, 8, 9}));
+  EXPECT_EQ(opScripter::Scripts()[1].SourceLineCount, 0);  // sources only on request
+  EXPECT_EQ(scripter::IntVars.size(), 3u);
+  EXPECT_EQ(scripter::FloatVars.size(), 4u);
+}
+
+TEST(ColourPacking, RoundsHalfToEven) {
+  EXPECT_EQ(dllShared::PackColor(1.0f, 0.0f, 0.5f), 255 + 0 * 256 + 128 * 65536);
+  EXPECT_EQ(dllShared::PackColor(0.0f, 1.0f, 0.0f), 255 * 256);
+  // 0.5 * 255 = 127.5 goes to the even 128, not up to 128 by truncating 128.0.
+  EXPECT_EQ(dllShared::PackColor(0.5f, 0.5f, 0.5f), 128 + 128 * 256 + 128 * 65536);
+  float r, g, b;
+  dllShared::UnpackColor(255 + 128 * 65536, r, g, b);
+  EXPECT_FLOAT_EQ(r, 1.0f);
+  EXPECT_FLOAT_EQ(b, 128.0f / 255.0f);
+  EXPECT_EQ(dllShared::ToSlider(0.5f, 512), 256);
+  EXPECT_EQ(dllShared::ToSlider(2.5f / 512, 512), 2);  // 2.5 -> 2
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+// The track scheduler, driven through a fake operator that records calls.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/registry.h"
+#include "engine/scheduler.h"
+
+namespace {
+
+using scheduler::TDemoEvent;
+
+struct Call {
+  char what;  // 'C'reate, 'F'ree, 'R'ender
+  int32_t slot, width, height, time, elapsed;
+  float progress, alpha;
+};
+
+// One fake type: records every call, hands out slots 0..7, and can be told
+// to render a number of following tracks with its own size and alpha.
+struct Fake {
+  std::vector<Call> calls;
+  bool used[8] = {};
+  bool refuse = false;
+  int follow = 0;
+  int32_t followW = 0, followH = 0;
+  float followAlpha = 1.0f;
+};
+Fake fakes[2];
+
+template <int N>
+int32_t Create(int32_t set) {
+  Fake& f = fakes[N];
+  if (f.refuse) return -1;
+  for (int i = 0; i < 8; ++i)
+    if (!f.used[i]) {
+      f.used[i] = true;
+      f.calls.push_back({'C', i, set, 0, 0, 0, 0, 0});
+      return i;
+    }
+  return -1;
+}
+template <int N>
+void Free(uint8_t slot) {
+  fakes[N].calls.push_back({'F', slot, 0, 0, 0, 0, 0, 0});
+  if (slot < 8) fakes[N].used[slot] = false;
+}
+template <int N>
+void Render(uint8_t slot, int32_t w, int32_t h, int32_t t, int32_t elapsed, float p, float a) {
+  Fake& f = fakes[N];
+  f.calls.push_back({'R', slot, w, h, t, elapsed, p, a});
+  for (int i = 0; i < f.follow; ++i) dllShared::Host.RenderFollowing(f.followW, f.followH, t, f.followAlpha, 0);
+}
+
+class Scheduler : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registry::Startup();
+    registry::RegisterOperators();
+    saved0 = registry::Operators[0];
+    saved1 = registry::Operators[1];
+    for (int n = 0; n < 2; ++n) fakes[n] = Fake{};
+    ops[0] = {"fake0", 0, 0, nullptr, nullptr, nullptr, nullptr, Create<0>, Free<0>, Render<0>, nullptr, nullptr};
+    ops[1] = {"fake1", 0, 1, nullptr, nullptr, nullptr, nullptr, Create<1>, Free<1>, Render<1>, nullptr, nullptr};
+    registry::Operators[0] = &ops[0];
+    registry::Operators[1] = &ops[1];
+    scheduler::Startup();
+    scheduler::RenderWidth = 800;
+    scheduler::RenderHeight = 600;
+    scheduler::UseDemoData(&data);
+  }
+  void TearDown() override {
+    registry::Operators[0] = saved0;
+    registry::Operators[1] = saved1;
+    scheduler::UseDemoData(nullptr);
+  }
+  void Add(int32_t start, int32_t length, uint8_t track, int32_t type = 0, int32_t set = 0) {
+    data.Events.push_back({start, length, track, {0, 0, 0}, type, set});
+    data.EventCount = static_cast<int32_t>(data.Events.size());
+  }
+  std::vector<Call> Renders(int n = 0) {
+    std::vector<Call> r;
+    for (const Call& c : fakes[n].calls)
+      if (c.what == 'R') r.push_back(c);
+    return r;
+  }
+  void Frame(int32_t t) {
+    for (auto& f : fakes) f.calls.clear();
+    scheduler::RenderTracks(t);
+  }
+
+  scheduler::TDemoData data;
+  dllShared::fOperator ops[2];
+  dllShared::fOperator* saved0 = nullptr;
+  dllShared::fOperator* saved1 = nullptr;
+};
+
+TEST_F(Scheduler, BackToBackEventsShareTheirBoundary) {
+  Add(0, 1000, 0, 0, 5);
+  Add(1000, 1000, 0, 0, 6);
+  Frame(1000);
+  auto r = Renders();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].elapsed, 1000);
+  EXPECT_FLOAT_EQ(r[0].progress, 1.0f);
+  EXPECT_EQ(fakes[0].calls[0].width, 5);  // bound to the first event's set
+
+  Frame(1001);
+  ASSERT_EQ(fakes[0].calls.size(), 3u);
+  EXPECT_EQ(fakes[0].calls[0].what, 'F');
+  EXPECT_EQ(fakes[0].calls[1].what, 'C');
+  EXPECT_EQ(fakes[0].calls[1].width, 6);
+  EXPECT_EQ(fakes[0].calls[2].what, 'R');
+  EXPECT_EQ(fakes[0].calls[2].elapsed, 1);
+  EXPECT_FLOAT_EQ(fakes[0].calls[2].progress, 0.001f);
+  EXPECT_EQ(fakes[0].calls[2].width, 800);
+  EXPECT_EQ(fakes[0].calls[2].alpha, 1.0f);
+}
+
+TEST_F(Scheduler, OverlappingEventsPlayTheOneThatEndsFirst) {
+  Add(0, 10000, 2, 0, 1);  // A
+  Add(1000, 1000, 2, 0, 2);  // B
+  Frame(0);
+  EXPECT_TRUE(Renders().empty());  // B is bound and waits for its start
+  ASSERT_EQ(fakes[0].calls.size(), 1u);
+  EXPECT_EQ(fakes[0].calls[0].width, 2);
+  Frame(999);
+  EXPECT_TRUE(Renders().empty());
+  EXPECT_TRUE(fakes[0].calls.empty());  // the slot is held meanwhile
+  Frame(1000);
+  ASSERT_EQ(Renders().size(), 1u);
+  EXPECT_EQ(Renders()[0].elapsed, 0);
+  Frame(2001);
+  auto r = Renders();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].elapsed, 2001);  // A from its middle
+  EXPECT_EQ(fakes[0].calls[1].width, 1);
+}
+
+TEST_F(Scheduler, JumpOverAnEventWithoutResetSkipsIt) {
+  Add(100, 200, 0, 0, 1);
+  Add(400, 200, 0, 0, 2);
+  Frame(150);
+  Frame(1000);  // past both
+  EXPECT_TRUE(Renders().empty());
+  EXPECT_EQ(scheduler::Tracks[0].OpType, scheduler::TrackNothingLeft);
+  // A reset makes the track search again from scratch.
+  scheduler::ResetTracks();
+  EXPECT_EQ(scheduler::Tracks[0].OpType, scheduler::TrackSearch);
+  Frame(450);
+  ASSERT_EQ(Renders().size(), 1u);
+  EXPECT_EQ(Renders()[0].elapsed, 50);
+}
+
+TEST_F(Scheduler, ResetFreesEveryHeldInstance) {
+  Add(0, 1000, 0);
+  Add(0, 1000, 5);
+  Frame(10);
+  fakes[0].calls.clear();
+  scheduler::ResetTracks();
+  int frees = 0;
+  for (const Call& c : fakes[0].calls) frees += c.what == 'F';
+  EXPECT_EQ(frees, 2);
+  for (const auto& t : scheduler::Tracks) EXPECT_EQ(t.OpType, scheduler::TrackSearch);
+}
+
+TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
+  fakes[1].follow = 2;
+  fakes[1].followW = 64;
+  fakes[1].followH = 32;
+  fakes[1].followAlpha = 0.25f;
+  Add(0, 1000, 3, 1);
+  Add(0, 1000, 4, 0, 4);
+  Add(0, 1000, 5, 0, 5);
+  Add(0, 1000, 6, 0, 6);
+  Frame(500);
+  auto r = Renders(0);
+  ASSERT_EQ(r.size(), 3u);
+  // Tracks 4 and 5 with the caller's size and alpha, then the walk resumes at 6.
+  EXPECT_EQ(r[0].width, 64);
+  EXPECT_EQ(r[0].height, 32);
+  EXPECT_EQ(r[0].alpha, 0.25f);
+  EXPECT_EQ(r[1].width, 64);
+  EXPECT_EQ(r[2].width, 800);
+  EXPECT_EQ(r[2].alpha, 1.0f);
+}
+
+TEST_F(Scheduler, RenderFollowingPastTheLastTrackDoesNothing) {
+  fakes[1].follow = 3;
+  Add(0, 1000, 30, 1);
+  Add(0, 1000, 31, 0);
+  Frame(10);
+  EXPECT_EQ(Renders(0).size(), 1u);
+  EXPECT_EQ(scheduler::TrackPos, scheduler::TrackCount);
+}
+
+TEST_F(Scheduler, SearchHorizonIsInclusive) {
+  Add(0, 999999999, 0, 0, 1);
+  Add(0, 1000000000, 1, 0, 2);
+  Frame(0);
+  EXPECT_EQ(scheduler::Tracks[0].OpType, 0);
+  EXPECT_EQ(scheduler::Tracks[1].OpType, scheduler::TrackNothingLeft);
+  EXPECT_EQ(scheduler::Tracks[2].OpType, scheduler::TrackNothingLeft);  // no events: nothing left
+}
+
+TEST_F(Scheduler, EndIsComputedWithoutOverflow) {
+  Add(2147483000, 2000, 0);  // ends beyond the int32 range
+  Frame(2147483600);
+  auto r = Renders();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].elapsed, 600);
+  Add(-2147483647, 1, 1);  // ended long ago, never chosen
+  scheduler::ResetTracks();
+  Frame(0);
+  EXPECT_EQ(scheduler::Tracks[1].OpType, scheduler::TrackNothingLeft);
+}
+
+TEST_F(Scheduler, ZeroLengthEventMetAtItsStartHasProgressOne) {
+  Add(500, 0, 0);
+  Frame(500);
+  auto r = Renders();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].progress, 1.0f);
+  Frame(501);
+  EXPECT_TRUE(Renders().empty());
+}
+
+TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
+  fakes[0].refuse = true;
+  Add(0, 100, 0, 0);
+  Add(200, 100, 0, 0);
+  Add(0, 100, 1, 99);  // no such operator type
+  Add(0, 100, 2, -2);  // a negative type is no operator either
+  Frame(50);
+  EXPECT_TRUE(Renders().empty());
+  EXPECT_EQ(scheduler::Tracks[0].Slot, -1);
+  Frame(60);
+  EXPECT_EQ(fakes[0].calls.size(), 0u);  // held, not searched again
+  fakes[0].refuse = false;
+  Frame(250);  // the held event ended: search again, this time with a slot
+  ASSERT_EQ(Renders().size(), 1u);
+  for (const Call& c : fakes[0].calls) EXPECT_NE(c.what, 'F');
+  scheduler::ResetTracks();  // frees only what was created
+  int frees = 0;
+  for (const Call& c : fakes[0].calls) frees += c.what == 'F';
+  EXPECT_EQ(frees, 1);
+}
+
+TEST_F(Scheduler, EventsOnTracksAbove31AreNeverBound) {
+  Add(0, 1000, 32);
+  Add(0, 1000, 255);
+  Frame(10);
+  EXPECT_TRUE(fakes[0].calls.empty());
+}
+
+}  // namespace

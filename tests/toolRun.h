@@ -1,0 +1,47 @@
+// Test helper: runs a built program and captures its exit status and output.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "demoWriter.h"
+
+namespace testutil {
+
+struct RunResult {
+  int status = -1;  // the exit status; -1 when the program died of a signal
+  std::string out;
+  std::string err;
+};
+
+inline std::string Slurp(const std::filesystem::path& p) {
+  auto b = ReadAll(p);
+  return std::string(b.begin(), b.end());
+}
+
+// Runs `command` through the shell with stdout and stderr captured.
+inline RunResult Run(const std::string& command) {
+  static int n = 0;
+  const auto dir = std::filesystem::temp_directory_path();
+  const auto out = dir / ("qvl-run-" + std::to_string(++n) + ".out");
+  const auto err = dir / ("qvl-run-" + std::to_string(n) + ".err");
+  const std::string full = command + " >'" + out.string() + "' 2>'" + err.string() + "'";
+  const int raw = std::system(full.c_str());
+  RunResult r;
+#ifdef _WIN32
+  r.status = raw;
+#else
+  if (WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
+#endif
+  r.out = Slurp(out);
+  r.err = Slurp(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return r;
+}
+
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace testutil

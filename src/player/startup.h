@@ -99,4 +99,10 @@ const std::vector<std::string>& Items(int id);
 // The logo, kLogoWidth x kLogoHeight RGBA, top row first.
 std::vector<uint8_t> LogoPixels();
 
+// Called by RunSetupDialog after each frame is drawn and before it is shown,
+// with the GL context current and the frame's number from 0; it may queue
+// SDL events for the next frame. For tests and screenshots; null by default.
+using TFrameObserver = void (*)(int frame);
+void SetFrameObserver(TFrameObserver observer);
+
 }  // namespace startup

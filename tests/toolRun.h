@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "demoWriter.h"
@@ -23,10 +24,13 @@ inline std::string Slurp(const std::filesystem::path& p) {
 
 // Runs `command` through the shell with stdout and stderr captured.
 inline RunResult Run(const std::string& command) {
+  // ctest runs test processes side by side: the names must not collide.
+  static const std::string tag = std::to_string(std::random_device{}());
   static int n = 0;
   const auto dir = std::filesystem::temp_directory_path();
-  const auto out = dir / ("qvl-run-" + std::to_string(++n) + ".out");
-  const auto err = dir / ("qvl-run-" + std::to_string(n) + ".err");
+  const std::string base = "qvl-run-" + tag + "-" + std::to_string(++n);
+  const auto out = dir / (base + ".out");
+  const auto err = dir / (base + ".err");
   const std::string full = command + " >'" + out.string() + "' 2>'" + err.string() + "'";
   const int raw = std::system(full.c_str());
   RunResult r;

@@ -253,12 +253,12 @@ void ReadDemoTitle(const std::string& fileName) {
   r.Take(sig, sizeof sig, "signature");
   if (std::memcmp(sig, filestuff::Signature, sizeof sig) != 0) return;
   int32_t count = 0;
-  r.Take(&count, 4, "directory count");
+  r.Take(&count, 4, "directory count runs past the end of the file");
   if (count < 0) r.Fail("negative directory count", r.pos - 4);
   for (int32_t i = 0; i < count; ++i) {
-    const std::string name = r.ShortString("directory entry");
+    const std::string name = r.ShortString("directory entry runs past the end of the file");
     int32_t offset = 0;
-    r.Take(&offset, 4, "directory entry");
+    r.Take(&offset, 4, "directory entry runs past the end of the file");
     if (name == "DemoTitle") {
       r.Seek(offset, "value offset of \"DemoTitle\" lies beyond the end of the file");
       DemoTitle = r.ShortString("string of \"DemoTitle\" runs past the end of the file");

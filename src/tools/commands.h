@@ -13,6 +13,10 @@ inline constexpr int ExitBadInput = 2;  // bad arguments, unreadable or damaged 
 
 int CmdDir(int argc, char** argv);
 int CmdGet(int argc, char** argv);
+int CmdDump(int argc, char** argv);
+int CmdBuild(int argc, char** argv);
+int CmdCheck(int argc, char** argv);
+int CmdImage(int argc, char** argv);
 
 // True when any argument is --help or -h.
 bool WantsHelp(int argc, char** argv);

@@ -18,6 +18,10 @@ struct Command {
 const Command commands[] = {
     {"dir", tools::CmdDir, "list the directory of a demo file"},
     {"get", tools::CmdGet, "print one value of a demo file"},
+    {"dump", tools::CmdDump, "print a whole demo file as JSON"},
+    {"build", tools::CmdBuild, "write a demo file from a JSON description"},
+    {"check", tools::CmdCheck, "report what in a demo file will not play as meant"},
+    {"image", tools::CmdImage, "show an image file as the player loads it (PNG)"},
 };
 
 void Usage(FILE* out) {

@@ -1,0 +1,317 @@
+// qvl dump, build and check, run as the built tool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "data/filestuff.h"
+#include "demoWriter.h"
+#include "operators/opBezier.h"
+#include "toolRun.h"
+
+namespace {
+
+using nlohmann::json;
+using testutil::Quote;
+
+// Every operator type, every key family, and the values that are easy to
+// lose on the way through JSON: Latin-1 names, -0, a denormal, the largest
+// float, infinities, a NaN with a payload, non-zero padding bytes.
+const char* const kFullDescription = R"json({
+  "title": "D\u00e9mo",
+  "music": "tune.mp3",
+  "textures": [
+    {"Name": "logo", "FileName": "pics\\logo.bmp", "Typ": 2},
+    {"Name": "target", "FileName": "", "Typ": 255}
+  ],
+  "meshes": [
+    {"FileName": "cube.3ds", "VertCount": 2, "NormCount": 1, "TexCount": 1, "GroupCount": 1, "Advanced": true,
+     "Vertices": [[0.1, -0.0, 1e-45], [3.4028235e+38, 2.5, -7.0]],
+     "Normals": [[0.0, 1.0, 0.0]],
+     "TexCoords": ["0102030405060708"],
+     "Groups": [{"Mode": 4, "FaceCount": 2, "Faces": [[0, 0, 7], [1, 0, -1]], "Tex1": 1, "Tex2": 2,
+                 "TexMode": 3, "States": "0102030405", "Alpha": 0.5}]},
+    {"FileName": "", "VertCount": 0, "NormCount": 0, "TexCount": 0, "GroupCount": 0, "Advanced": false,
+     "Vertices": [], "Normals": [], "TexCoords": [], "Groups": []}
+  ],
+  "events": [
+    {"Start": 0, "Length": 1000, "Track": 0, "Padding": "000000", "OpType": 0, "ParamSet": 0, "Op": "Fader"},
+    {"Start": 10, "Length": 20, "Track": 1, "Padding": "abcdef", "OpType": 1, "ParamSet": 0, "Op": "Show Image"},
+    {"Start": -5, "Length": 0, "Track": 2, "Padding": "000000", "OpType": 2, "ParamSet": 1, "Op": "Scripter"},
+    {"Start": 3, "Length": 4, "Track": 3, "Padding": "000000", "OpType": 3, "ParamSet": 0, "Op": "Particles 1"},
+    {"Start": 3, "Length": 4, "Track": 4, "Padding": "000000", "OpType": 4, "ParamSet": 0, "Op": "Effect Fader"},
+    {"Start": 3, "Length": 4, "Track": 5, "Padding": "000000", "OpType": 5, "ParamSet": 0, "Op": "Render To Texture"},
+    {"Start": 3, "Length": 4, "Track": 6, "Padding": "000000", "OpType": 6, "ParamSet": 0, "Op": "Image Distortion"},
+    {"Start": 3, "Length": 4, "Track": 7, "Padding": "000000", "OpType": 7, "ParamSet": 0, "Op": "Bezier"},
+    {"Start": 3, "Length": 4, "Track": 8, "Padding": "000000", "OpType": 8, "ParamSet": 0, "Op": "Simple DrawMesh"},
+    {"Start": 3, "Length": 4, "Track": 9, "Padding": "000000", "OpType": 9, "ParamSet": 0, "Op": "0815 - Lines"},
+    {"Start": 3, "Length": 4, "Track": 10, "Padding": "000000", "OpType": 10, "ParamSet": 0, "Op": "End Demo"},
+    {"Start": 3, "Length": 4, "Track": 11, "Padding": "000000", "OpType": 11, "ParamSet": 0, "Op": "Wobble Image"},
+    {"Start": 3, "Length": 4, "Track": 12, "Padding": "000000", "OpType": 12, "ParamSet": 0, "Op": "Linear"},
+    {"Start": 3, "Length": 4, "Track": 13, "Padding": "000000", "OpType": 13, "ParamSet": 0, "Op": "Sinemove"},
+    {"Start": 3, "Length": 4, "Track": 255, "Padding": "000000", "OpType": 14, "ParamSet": 7, "Op": "Tunnel"},
+    {"Start": 3, "Length": 4, "Track": 31, "Padding": "000000", "OpType": 99, "ParamSet": 0}
+  ],
+  "operators": {
+    "Fader": [{"StartRed": 1.0, "StartGreen": 0.5, "StartBlue": 0.25, "EndRed": "inf", "EndGreen": "-inf",
+               "EndBlue": "nan", "StartAlpha": "0x7fc12345", "EndAlpha": 0.3}],
+    "Show Image": [{"Texture": 1, "X": -0.5, "Y": 0.5, "Zoom": 2.0, "Alpha": 0.9, "DrawMode": 2, "BlendMode": 255,
+                    "Reserved": "beef"}],
+    "Particles 1": [{"Texture": 2, "Amount": 500, "RandomSeed": -1, "GlobalSpeed": 3, "StartPos": [1.0, 2.0, 3.0],
+                     "Size": [0.1, 0.2, 0.3], "Color": [1.0, 0.0, 0.5], "ParticleSize": 0.05, "XSpeed": 1,
+                     "YSpeed": -2, "ZSpeed": 2147483647}],
+    "Effect Fader": [{"StartAlpha": 0.0, "EndAlpha": 1.0}],
+    "Render To Texture": [{"Texture": 2, "RenderBeneath": 3}],
+    "Image Distortion": [{"Texture": 1, "X": 0.1, "Y": 0.2, "Damage": 0.7, "Quality": 16, "Speed": -2147483648}],
+    "Bezier": [{"StartPos": [1.0, 2.0, 3.0], "EndPos": [4.0, 5.0, 6.0], "MiddlePos": [7.0, 8.0, 9.0],
+                "StartRot": [10.0, 11.0, 12.0], "EndRot": [13.0, 14.0, 15.0], "MiddleRot": [1.0, 2.0, 3.0]}],
+    "Simple DrawMesh": [{"Position": [0.0, 0.0, -5.0], "Rotation": [0.0, 90.0, 0.0],
+                         "Unused": "0102030405060708090a0b0c", "Lighting": 1, "Mesh": 1}],
+    "0815 - Lines": [{"Red": 1.0, "Green": 1.0, "Blue": 0.0, "Opacity": 0.5, "Unused": "ffffffff", "LineSteps": 40,
+                      "TimeScale": 1000, "Shape": 2, "FixedEnds": 1}],
+    "End Demo": [{"Value": 12345}],
+    "Wobble Image": [{"Texture": 1, "Grid": 16, "Randomize": 1, "Blur": 0, "Twirl": 200, "XAnim": 3, "YAnim": 4,
+                      "Padding": "0000"}],
+    "Linear": [{"StartPos": [0.0, 0.0, 0.0], "EndPos": [1.0, 1.0, 1.0], "StartRot": [0.0, 0.0, 0.0],
+                "EndRot": [0.0, 0.0, 360.0], "HoldPosition": 1, "Padding": "010203"}],
+    "Sinemove": [{"StartPos": [-1.0, 0.0, 0.0], "EndPos": [1.0, 0.0, 0.0], "StartRot": [0.0, 0.0, 0.0],
+                  "EndRot": [0.0, 45.0, 0.0], "Speed": 1000}],
+    "Tunnel": [{"Texture": 2, "Length": 10.0, "Radius": 1.5, "Alpha": 1.0, "Rotation": 1, "Animation": 2,
+                "Blending": 3}]
+  },
+  "scripts": {"ScrICount": 3, "ScrFCount": 2,
+              "programs": [{"Code": "0102ff"}, {"Code": "", "Source": ["line one", "l\u00f6ne two", ""]}]},
+  "unread": []
+})json";
+
+class QvlTools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = testutil::TempDir("tools");
+    filestuff::Startup();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  testutil::RunResult Qvl(const std::string& args) { return testutil::Run(Quote(QVL_TOOL_PATH) + " " + args); }
+
+  std::string Put(const std::string& name, const std::string& text) {
+    const auto p = dir / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+  }
+  // Builds a description into `name`; the build must succeed.
+  std::string Build(const std::string& desc, const std::string& name = "demo.qvl") {
+    const std::string out = (dir / name).string();
+    const auto r = Qvl("build " + Quote(Put(name + ".json", desc)) + " -o " + Quote(out));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return out;
+  }
+  json Dump(const std::string& path) {
+    const auto r = Qvl("dump " + Quote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return json::parse(r.out);
+  }
+  std::filesystem::path dir;
+};
+
+TEST_F(QvlTools, DumpAfterBuildReproducesTheDescription) {
+  const json desc = json::parse(kFullDescription);
+  const std::string path = Build(kFullDescription);
+  EXPECT_EQ(Dump(path), desc);
+
+  // MiddleRot is shown X, Y, Z but stored X, Z, Y; strings are stored 8-bit.
+  ASSERT_EQ(filestuff::OpenDemoFile(path), filestuff::OpenResult::Opened);
+  opBezier::TBezierParams b{};
+  filestuff::ReadBlock("Bezier0", &b, sizeof b);
+  EXPECT_EQ(b.MiddleRot.X, 1.0f);
+  EXPECT_EQ(b.MiddleRot.Y, 2.0f);
+  EXPECT_EQ(b.MiddleRot.Z, 3.0f);
+  float raw[3];
+  std::memcpy(raw, reinterpret_cast<const unsigned char*>(&b) + 60, sizeof raw);
+  EXPECT_EQ(raw[1], 3.0f);
+  std::string title;
+  filestuff::ReadString("DemoTitle", "", title);
+  EXPECT_EQ(title, "D\xE9mo");
+  filestuff::CloseDemoFile();
+}
+
+TEST_F(QvlTools, BuildAfterDumpGivesAFileThatDumpsTheSame) {
+  // A file as another writer might leave it: missing keys, an odd
+  // "Advanced", shadowed and unknown entries, non-ASCII names.
+  const std::string path = (dir / "odd.qvl").string();
+  filestuff::WriteDemoFile(path, [] {
+    filestuff::WriteString("demotitle", "not the title");
+    filestuff::WriteInt("TexCount", 2);
+    filestuff::WriteString("Tex1Name", "caf\xE9");
+    filestuff::WriteInt("MshCount", 1);
+    filestuff::WriteInt("msh0Advanced", 2);
+    filestuff::WriteInt("msh0VertCount", 1);
+    const float v[3] = {1.5f, -2.0f, 0.1f};
+    filestuff::WriteBlock("msh0Vert", v, sizeof v);
+    filestuff::WriteInt("EventCount", 1);
+    filestuff::WriteInt("TEXCOUNT", 9);  // shadowed by the first entry
+    filestuff::WriteString("Extra", "for an editor");
+    filestuff::WriteInt("ShwImgCount", 1);
+    const unsigned char set[24] = {1, 0, 0, 0, 0, 0, 0x80, 0x3f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 0xAA, 0xBB};
+    filestuff::WriteBlock("ShwImg0", set, sizeof set);
+  });
+  json first = Dump(path);
+  EXPECT_EQ(first["title"], "Unknown");
+  EXPECT_EQ(first["textures"][0]["Name"], "Unknown?");
+  EXPECT_EQ(first["textures"][1]["Name"], "caf\u00e9");
+  EXPECT_EQ(first["meshes"][0]["Advanced"], false);
+  EXPECT_EQ(first["operators"]["Show Image"][0]["Reserved"], "aabb");
+  std::vector<std::string> unread;
+  for (const json& e : first["unread"]) unread.push_back(e["Name"]);
+  EXPECT_EQ(unread, (std::vector<std::string>{"demotitle", "TEXCOUNT", "Extra"}));
+
+  const std::string again = Build(first.dump(), "again.qvl");
+  json second = Dump(again);
+  EXPECT_TRUE(second["unread"].empty());
+  first.erase("unread");
+  second.erase("unread");
+  EXPECT_EQ(second, first);
+}
+
+TEST_F(QvlTools, BadDescriptionNamesItsPathAndWritesNothing) {
+  struct Case {
+    const char* desc;
+    const char* path;
+  };
+  const Case cases[] = {
+      {R"({"events": [{"Start": 0, "Length": 1, "Track": "x", "OpType": 0, "ParamSet": 0}]})", "/events/0/Track"},
+      {R"({"events": [{"Start": 0, "Length": 1, "Track": 256, "OpType": 0, "ParamSet": 0}]})", "/events/0/Track"},
+      {R"({"events": [{"Start": 0, "Length": 1.5, "Track": 0, "OpType": 0, "ParamSet": 0}]})", "/events/0/Length"},
+      {R"({"events": [{"Start": 0, "Length": 1, "Track": 0, "ParamSet": 0}]})", "/events/0/OpType"},
+      {R"({"events": [{"Start": 0, "Length": 1, "Track": 0, "Op": "Fadr", "ParamSet": 0}]})", "/events/0/Op"},
+      {R"({"operators": {"Fader": [{"StartRed": 1, "StartGreen": 1, "StartBlue": 1, "EndRed": 1, "EndGreen": 1,
+           "EndBlue": 1, "StartAlpha": 1}]}})",
+       "/operators/Fader/0/EndAlpha"},
+      {R"({"operators": {"Fader": [{"StartRed": 1e39}]}})", "/operators/Fader/0/StartRed"},
+      {R"({"operators": {"Bezier": [{"StartPos": [1, 2]}]}})", "/operators/Bezier/0/StartPos"},
+      {R"({"operators": {"Show Image": [{"Texture": 1, "X": 0, "Y": 0, "Zoom": 1, "Alpha": 1, "DrawMode": 0,
+           "BlendMode": 0, "Reserved": "010203"}]}})",
+       "/operators/Show Image/0/Reserved"},
+      {R"({"operators": {"Tunnel": [{"Txture": 1}]}})", "/operators/Tunnel/0/Txture"},
+      {R"({"textures": [{"Name": "a", "FileName": "\u0100.bmp", "Typ": 0}]})", "/textures/0/FileName"},
+      {R"({"textures": [{"Name": "a", "Typ": 0}]})", "/textures/0/FileName"},
+      {R"({"meshes": [{"Vertices": [[0, 0, 0]], "VertCount": 2, "Groups": []}]})", "/meshes/0/VertCount"},
+      {R"({"meshes": [{"Vertices": [], "Groups": [{"Mode": 4, "Faces": [[0, 0]], "Alpha": 1}]}]})",
+       "/meshes/0/Groups/0/Faces/0"},
+      {R"({"scripts": {"programs": [{"Code": "0g"}]}})", "/scripts/programs/0/Code"},
+      {R"({"title": 5})", "/title"},
+      {R"({"titel": "x"})", "/titel"},
+  };
+  const std::string out = (dir / "out.qvl").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.desc);
+    const auto r = Qvl("build " + Quote(Put("bad.json", c.desc)) + " -o " + Quote(out));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(c.path), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  }
+
+  // A failed build leaves an existing demo as it was.
+  Build(R"({"music": "old"})", "out.qvl");
+  const auto before = testutil::ReadAll(out);
+  EXPECT_EQ(Qvl("build " + Quote(Put("bad.json", R"({"music": 1})")) + " -o " + Quote(out)).status, 2);
+  EXPECT_EQ(testutil::ReadAll(out), before);
+  EXPECT_EQ(Qvl("build " + Quote(Put("bad.json", "{\"music\": ")) + " -o " + Quote(out)).status, 2);
+  EXPECT_EQ(testutil::ReadAll(out), before);
+}
+
+TEST_F(QvlTools, DumpAndCheckRefuseDamagedFilesWithTheFileName) {
+  const std::string path = (dir / "cut.qvl").string();
+  filestuff::WriteDemoFile(path, [] { filestuff::WriteInt("EventCount", 50000000); });
+  for (const char* cmd : {"dump", "check"}) {
+    const auto r = Qvl(std::string(cmd) + " " + Quote(path));
+    EXPECT_EQ(r.status, 2) << cmd;
+    EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("EventCount"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(Qvl("dump " + Quote((dir / "absent.qvl").string())).status, 2);
+}
+
+// A clean demo: two images beside it, music, events that meet end to end.
+json CleanDescription() {
+  return json::parse(R"({
+    "textures": [{"Name": "a", "FileName": "art\\a.bmp", "Typ": 1}, {"Name": "b", "FileName": "b.TGA", "Typ": 1},
+                 {"Name": "target", "FileName": "", "Typ": 1}],
+    "meshes": [{"Vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "Normals": [[0, 0, 1]],
+                "Groups": [{"Mode": 4, "Faces": [[0, 0, 0], [1, 0, 0], [2, 0, 0]], "Tex1": 2, "Alpha": 1}]}],
+    "events": [
+      {"Op": "Show Image", "Track": 0, "Start": 0, "Length": 1000, "ParamSet": 0},
+      {"Op": "Simple DrawMesh", "Track": 0, "Start": 1001, "Length": 1000, "ParamSet": 0},
+      {"Op": "End Demo", "Track": 31, "Start": 2000, "Length": 100, "ParamSet": 0}
+    ],
+    "operators": {
+      "Show Image": [{"Texture": 3, "X": 0, "Y": 0, "Zoom": 1, "Alpha": 1, "DrawMode": 0, "BlendMode": 0}],
+      "Simple DrawMesh": [{"Position": [0, 0, -5], "Rotation": [0, 0, 0], "Lighting": 0, "Mesh": 1}],
+      "End Demo": [{"Value": 0}]
+    }
+  })");
+}
+
+TEST_F(QvlTools, CheckFindsEachProblemAndNothingInACleanDemo) {
+  testutil::WriteAll(dir / "a.bmp", {'B', 'M'});
+  testutil::WriteAll(dir / "b.TGA", {0});
+  testutil::WriteAll(dir / "b.jpeg", {0});
+  testutil::WriteAll(dir / "music.mp3", {0});
+  {
+    const auto r = Qvl("check " + Quote(Build(CleanDescription().dump())));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+
+  struct Case {
+    const char* name;
+    std::function<void(json&)> spoil;
+    const char* line;  // the start of the expected report line
+  };
+  const Case cases[] = {
+      {"track above 31", [](json& d) { d["events"][0]["Track"] = 32; }, "error: event 0 lies on track 32"},
+      {"unknown type", [](json& d) { d["events"][1].erase("Op"), d["events"][1]["OpType"] = 15; },
+       "error: event 1 names operator type 15"},
+      {"set beyond its type", [](json& d) { d["events"][2]["ParamSet"] = 1; },
+       "error: event 2 (End Demo) names parameter set 1 of 1"},
+      {"texture beyond the table", [](json& d) { d["operators"]["Show Image"][0]["Texture"] = 4; },
+       "error: Show Image set 0: Texture 4 is beyond the 3 textures"},
+      {"mesh beyond the store", [](json& d) { d["operators"]["Simple DrawMesh"][0]["Mesh"] = 2; },
+       "error: Simple DrawMesh set 0: Mesh 2 is beyond the 1 meshes"},
+      {"group texture beyond the table", [](json& d) { d["meshes"][0]["Groups"][0]["Tex1"] = 9; },
+       "error: mesh 0 group 0: Tex1 9"},
+      {"missing image", [](json& d) { d["textures"][0]["FileName"] = "gone.bmp"; },
+       "error: texture 0 (\"gone.bmp\"): the image file is missing"},
+      {"unreadable extension", [](json& d) { d["textures"][1]["FileName"] = "b.jpeg"; },
+       "error: texture 1 (\"b.jpeg\"): no image reader takes this extension"},
+      {"face index out of range", [](json& d) { d["meshes"][0]["Groups"][0]["Faces"][2][0] = 3; },
+       "error: mesh 0 group 0: 1 face(s) index outside"},
+      {"normal index out of range", [](json& d) { d["meshes"][0]["Groups"][0]["Faces"][1][1] = -1; },
+       "error: mesh 0 group 0: 1 face(s) index outside"},
+      {"unreachable End Demo", [](json& d) { d["events"][2]["Length"] = 0; },
+       "error: event 2 (End Demo) has length 0"},
+      {"overlap on a track", [](json& d) { d["events"][1]["Start"] = 1000; },
+       "warning: event 0 and event 1 overlap on track 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    json d = CleanDescription();
+    c.spoil(d);
+    const auto r = Qvl("check " + Quote(Build(d.dump())));
+    EXPECT_EQ(r.status, std::string(c.line).starts_with("error") ? 1 : 0);
+    EXPECT_NE(("\n" + r.out).find(std::string("\n") + c.line), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  }
+
+  std::filesystem::remove(dir / "music.mp3");
+  const auto r = Qvl("check " + Quote(Build(CleanDescription().dump())));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("warning: no music.mp3 beside the demo file")) << r.out;
+}
+
+}  // namespace

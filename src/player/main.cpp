@@ -1,9 +1,6 @@
 // qvlplay: plays demo.qvl from the current directory.
-#include <cstdio>
+#include "player/playerMain.h"
 
 #ifndef QVL_PLAYER_LIBRARY
-int main() {
-  std::fprintf(stderr, "qvlplay: not built yet\n");
-  return 1;
-}
+int main(int argc, char** argv) { return playerMain::Run(argc, argv); }
 #endif

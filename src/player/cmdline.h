@@ -1,0 +1,45 @@
+// cmdline: the player's command line. With no arguments the player shows
+// its setup window and plays demo.qvl from the current directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cmdline {
+
+struct TOptions {
+  bool Help = false;
+  bool Version = false;
+  std::string Dir;  // -C: play the demo in this directory
+
+  // --no-setup and the settings it takes instead of the setup window.
+  bool NoSetup = false;
+  bool Windowed = false;
+  int32_t Width = 800;
+  int32_t Height = 600;
+  bool ShowFPS = false;
+  bool NoSound = false;
+  int32_t SoundDevice = 0;
+  bool Loop = false;
+
+  // --capture: frames as PNG files, no window, no sound.
+  bool Capture = false;
+  std::string CaptureDir;
+  int32_t Rate = 0;  // frames a second
+  int32_t CaptureWidth = 800;
+  int32_t CaptureHeight = 600;
+  int32_t From = 0;  // ms
+  bool HasTo = false;
+  int32_t To = 0;  // ms
+};
+
+// argv[0] is the program name. False with a one-line message in `error`.
+bool Parse(const std::vector<std::string>& args, TOptions& out, std::string& error);
+
+std::string HelpText();
+
+// The blank-texture side the setup window's resolution list gives a size.
+int32_t BlankTextureSizeFor(int32_t width, int32_t height);
+
+}  // namespace cmdline

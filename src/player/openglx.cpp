@@ -1,0 +1,393 @@
+#include "player/openglx.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <cfenv>
+#include <cstring>
+#include <vector>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "data/demo.h"
+#include "engine/dllShared.h"
+#include "engine/messages.h"
+#include "engine/registry.h"
+#include "engine/scheduler.h"
+#include "engine/settings.h"
+#include "player/muzax.h"
+
+namespace openglx {
+
+uint8_t KeyDown[256] = {};
+int32_t FrameCount = 0;
+std::string FPSText;
+uint32_t FontBase = 0;
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+bool videoUp = false;  // the SDL equivalent of the registered window class
+SDL_TimerID frameRateTimer = 0;
+uint32_t timerEvent = static_cast<uint32_t>(-1);
+
+constexpr int FontFirstChar = 32;
+constexpr int FontCharCount = 96;
+constexpr int FontPixelHeight = 11;
+
+// Runs on SDL's timer thread: only posts a message, so the text is changed
+// on the loop's own thread when the message is dispatched.
+uint32_t OnFrameRateTimer(uint32_t interval, void*) {
+  SDL_Event e{};
+  e.type = timerEvent;
+  e.user.code = FrameRateTimerId;
+  SDL_PushEvent(&e);
+  return interval;
+}
+
+// The font file fontconfig picks for Arial: Arial itself or a face with the
+// same metrics.
+std::string FindArial() {
+  std::string path;
+  if (!FcInit()) return path;
+  FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>("Arial"));
+  if (!pat) return path;
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcDefaultSubstitute(pat);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pat, &result);
+  if (match) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
+      path = reinterpret_cast<const char*>(file);
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pat);
+  return path;
+}
+
+// One glyph as a glBitmap display list: 1 bit a pixel, bottom row first,
+// with the baseline at the raster position.
+void CompileGlyph(TTF_Font* font, uint32_t list, uint16_t ch) {
+  int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
+  if (TTF_GlyphMetrics(font, ch, &minx, &maxx, &miny, &maxy, &advance) != 0) advance = 0;
+  SDL_Surface* s = TTF_GlyphIsProvided(font, ch) ? TTF_RenderGlyph_Solid(font, ch, SDL_Color{255, 255, 255, 255})
+                                                 : nullptr;
+  glNewList(list, GL_COMPILE);
+  if (s && s->format->BytesPerPixel == 1 && s->w > 0 && s->h > 0) {
+    const int w = s->w, h = s->h;
+    const int rowBytes = (w + 7) / 8;
+    std::vector<GLubyte> bits(static_cast<size_t>(rowBytes) * static_cast<size_t>(h), 0);
+    SDL_LockSurface(s);
+    const auto* px = static_cast<const uint8_t*>(s->pixels);
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = px + static_cast<size_t>(y) * static_cast<size_t>(s->pitch);
+      GLubyte* out = bits.data() + static_cast<size_t>(h - 1 - y) * static_cast<size_t>(rowBytes);
+      for (int x = 0; x < w; ++x)
+        if (row[x] != 0) out[x / 8] |= static_cast<GLubyte>(0x80 >> (x % 8));
+    }
+    SDL_UnlockSurface(s);
+    // The surface's top row is the font's ascent above the baseline.
+    const float yorig = static_cast<float>(h - TTF_FontAscent(font));
+    glBitmap(w, h, 0.0f, yorig, static_cast<float>(advance), 0.0f, bits.data());
+  } else {
+    glBitmap(0, 0, 0.0f, 0.0f, static_cast<float>(advance), 0.0f, nullptr);
+  }
+  glEndList();
+  if (s) SDL_FreeSurface(s);
+}
+
+}  // namespace
+
+void Startup() {
+  // Float-to-integer conversions round to nearest even; faults stay masked,
+  // so divisions by zero give infinities and NaN.
+  std::fesetround(FE_TONEAREST);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::memset(KeyDown, 0, sizeof KeyDown);
+  FrameCount = 0;
+  FPSText.clear();
+  FontBase = 0;
+}
+
+void Shutdown() { FPSText.clear(); }
+
+void ShowError(const std::string& message) { messages::Show("Whoops...", message); }
+
+void ResizeGLScene(int32_t width, int32_t height) {
+  if (height == 0) height = 1;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 1.0, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void SwapBuffers() {
+  if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GL_SwapWindow(w);
+}
+
+bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits) {
+  auto fail = [&](const char* message) {
+    KillGLWindow(fullScreen);
+    ShowError(message);
+    return false;
+  };
+
+  // Steps 1-2: the instance and the window class are the video subsystem.
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    ShowError("Unable to register window class");
+    return false;
+  }
+  videoUp = true;
+  if (timerEvent == static_cast<uint32_t>(-1)) timerEvent = SDL_RegisterEvents(1);
+
+  SDL_DisplayMode mode{};
+  if (fullScreen) {
+    // The display must offer exactly this size; anything else would stretch
+    // or crop the demo.
+    SDL_DisplayMode want{};
+    want.w = width;
+    want.h = height;
+    want.format = 0;
+    if (!SDL_GetClosestDisplayMode(0, &want, &mode) || mode.w != width || mode.h != height) {
+      ShowError("Couldnt change to fullscreen with this config. using windowed mode instead");
+      fullScreen = false;
+    }
+  }
+  if (fullScreen) SDL_ShowCursor(SDL_DISABLE);
+
+  const std::string title = "Now playing: " + demo::DemoTitle;
+
+  // The pixel format has to be chosen before the window exists.
+  const int channel = bits >= 24 ? 8 : 5;
+  if (SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) != 0 || SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) != 0 || SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16) != 0 || SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) != 0 ||
+      SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) != 0)
+    return fail("pixel format unavaiable");
+
+  if (fullScreen) {
+    window = SDL_CreateWindow(title.c_str(), 0, 0, width, height,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
+    if (window && SDL_SetWindowDisplayMode(window, &mode) != 0) {
+      // The mode was offered but not taken after all: play in a window.
+      SDL_DestroyWindow(window);
+      window = nullptr;
+      SDL_ShowCursor(SDL_ENABLE);
+      ShowError("Couldnt change to fullscreen with this config. using windowed mode instead");
+      fullScreen = false;
+    }
+  }
+  if (!fullScreen) window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, SDL_WINDOW_OPENGL);
+  if (!window) return fail("Window could not be created");
+
+  context = SDL_GL_CreateContext(window);
+  if (!context) return fail("Could not get OpenGL-rendering context");
+  if (SDL_GL_MakeCurrent(window, context) != 0) return fail("UNable to activate OpenGL-rendering context");
+
+  frameRateTimer = SDL_AddTimer(1000, OnFrameRateTimer, nullptr);
+
+  SDL_ShowWindow(window);
+  SDL_RaiseWindow(window);
+
+  ResizeGLScene(width, height);
+  InitGL();
+  return true;
+}
+
+void KillGLWindow(bool fullScreen) {
+  if (frameRateTimer) {
+    SDL_RemoveTimer(frameRateTimer);
+    frameRateTimer = 0;
+  }
+  if (fullScreen) {
+    if (window) SDL_SetWindowFullscreen(window, 0);
+    SDL_ShowCursor(SDL_ENABLE);
+  }
+  if (context) {
+    if (SDL_GL_MakeCurrent(window, nullptr) != 0) ShowError("Release of DC & RC failed");
+    SDL_GL_DeleteContext(context);
+    context = nullptr;
+  }
+  if (window) {
+    SDL_DestroyWindow(window);
+    window = nullptr;
+  }
+  if (videoUp) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    videoUp = false;
+  }
+}
+
+void InitGL() {
+  if (!dllShared::Host.DrawMesh) messages::Show(":(", "crash");
+
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glShadeModel(GL_SMOOTH);
+  glClearDepth(1.0);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  SwapBuffers();  // a black picture while the demo loads
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+
+  if (settings::ShowFPS) BuildFont();
+
+  scheduler::RenderWidth = settings::ScreenWidth;
+  scheduler::RenderHeight = settings::ScreenHeight;
+  scheduler::UseDemoData(&demo::DemoData);
+
+  registry::RegisterOperators();
+  demo::LoadDemo("demo.qvl", false);
+  scheduler::ResetTracks();
+
+  if (!settings::SoundOff) {
+    muzax::InitAudio(settings::SoundDevice);
+    muzax::OpenMusic("music.mp3");
+    muzax::SeekMusic(0);
+    muzax::PlayMusic();
+  }
+}
+
+void BuildFont() {
+  FontBase = glGenLists(FontCharCount);
+  if (FontBase == 0) return;
+  if (!TTF_WasInit() && TTF_Init() != 0) return;
+  const std::string file = FindArial();
+  TTF_Font* font = file.empty() ? nullptr : TTF_OpenFont(file.c_str(), FontPixelHeight);
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (int i = 0; i < FontCharCount; ++i) {
+    const auto list = FontBase + static_cast<uint32_t>(i);
+    if (font) {
+      CompileGlyph(font, list, static_cast<uint16_t>(FontFirstChar + i));
+    } else {
+      // No font at all: empty lists, so the overlay simply shows nothing.
+      glNewList(list, GL_COMPILE);
+      glEndList();
+    }
+  }
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  // The bitmaps now live in the display lists.
+  if (font) TTF_CloseFont(font);
+}
+
+void PrintText(const std::string& text) {
+  if (text.empty() || FontBase == 0) return;
+  glPushAttrib(GL_LIST_BIT);
+  glListBase(FontBase - FontFirstChar);
+  glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+  glPopAttrib();
+}
+
+void WindowProc(const TMessage& msg) {
+  switch (msg.Kind) {
+    case TMsgKind::Create:
+      break;
+    case TMsgKind::Size:
+      ResizeGLScene(msg.A, msg.B);
+      break;
+    case TMsgKind::Close: {
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
+      break;
+    }
+    case TMsgKind::KeyDown:
+      if (msg.A >= 0 && msg.A < 256) KeyDown[msg.A] = 1;
+      break;
+    case TMsgKind::KeyUp:
+      if (msg.A >= 0 && msg.A < 256) KeyDown[msg.A] = 0;
+      break;
+    case TMsgKind::Timer:
+      if (msg.A == FrameRateTimerId) {
+        FPSText = "FPS: " + std::to_string(FrameCount);
+        FrameCount = 0;
+      }
+      break;
+    case TMsgKind::Quit:
+    case TMsgKind::Other:
+      break;
+  }
+}
+
+int32_t VirtualKeyOf(int32_t sym) {
+  if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
+  if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
+  if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + (sym - SDLK_F1);
+  if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) return 97 + (sym - SDLK_KP_1);
+  switch (sym) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
+    case SDLK_LALT: case SDLK_RALT: return 18;
+    case SDLK_PAUSE: return 19;
+    case SDLK_CAPSLOCK: return 20;
+    case SDLK_ESCAPE: return VkEscape;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    case SDLK_KP_0: return 96;
+    default: return 0;
+  }
+}
+
+bool PeekMessage(TMessage& out) {
+  SDL_Event e;
+  if (!SDL_PollEvent(&e)) return false;
+  out = TMessage{};
+  if (e.type == SDL_QUIT) {
+    out.Kind = TMsgKind::Quit;
+  } else if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
+    // Auto-repeat arrives as further key-down events and sets the entry again.
+    const int32_t vk = VirtualKeyOf(e.key.keysym.sym);
+    if (vk != 0) {
+      out.Kind = e.type == SDL_KEYDOWN ? TMsgKind::KeyDown : TMsgKind::KeyUp;
+      out.A = vk;
+    }
+  } else if (e.type == SDL_WINDOWEVENT) {
+    if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+      int w = e.window.data1, h = e.window.data2;
+      if (window) SDL_GL_GetDrawableSize(window, &w, &h);
+      out.Kind = TMsgKind::Size;
+      out.A = w;
+      out.B = h;
+    } else if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) {
+      out.Kind = TMsgKind::Size;  // a minimised window has no client area
+    } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+      out.Kind = TMsgKind::Close;
+    }
+  } else if (e.type == timerEvent) {
+    out.Kind = TMsgKind::Timer;
+    out.A = e.user.code;
+  }
+  return true;
+}
+
+}  // namespace openglx

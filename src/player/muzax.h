@@ -30,4 +30,60 @@ bool MusicEnded();
 // "<Default>".
 std::vector<std::string> PlaybackDevices();
 
+// The rate the device plays at; all frame counts below are at this rate.
+inline constexpr int32_t kOutputRate = 44100;
+
+// Length of the open track in ms (0 when none is open).
+int32_t MusicLength();
+// How often an output device has been opened since the program started, so
+// tests can check that a run with sound off never touches the audio device.
+int32_t AudioOpenCount();
+// The track frame after the last one the device has taken from the decoder
+// (the copy position of the audio callback); the position heard lags it by
+// what the device still buffers.
+int64_t FramesConsumed();
+
+// The listener's clock, kept apart from the device so that it can be driven
+// with made-up ticks. The device holds two buffers: when a callback runs, the
+// buffer the previous callback filled starts playing, so its first frame is
+// heard at that moment (an anchor). Between callbacks the clock runs on a
+// high-resolution timer from the anchors, but never past the frames handed to
+// the device, never past the end of the track, and never back (except through
+// ClockSeek).
+//
+// A callback may start late (its thread woke late) but the device never plays
+// early, so of the recent anchors the one that puts the clock furthest on is
+// the truest; the estimate is the largest of the last kClockAnchors. Keeping
+// only those (~190 ms of callbacks) lets it follow a device whose rate differs
+// a little from the timer's. A buffer that ran short (the decoder fell behind,
+// or the track ended) was padded with silence: the anchors from before it no
+// longer hold, and its own holds only up to its last real frame. When a better
+// anchor puts the estimate ahead, the clock catches up at most 1/8 faster than
+// real time instead of jumping.
+inline constexpr int kClockAnchors = 8;
+struct TMusicClock {
+  double rate = kOutputRate;                  // frames a second
+  double ticksPerSecond = 1e9;                // timer ticks a second
+  int64_t anchorFrame[kClockAnchors] = {};    // the frame heard at anchorTick ...
+  uint64_t anchorTick[kClockAnchors] = {};
+  int64_t anchorUntil[kClockAnchors] = {};    // ... and the frames after it up to this one
+  int anchorCount = 0;                        // anchors in use (none before playback starts)
+  int anchorNext = 0;                         // the slot the next anchor goes to
+  int64_t handed = 0;                         // track frame after the last one handed over
+  int64_t lastCopied = 0;                     // track frames in the last callback's buffer
+  int64_t lastRequested = 0;                  // frames the last callback was asked for
+  int64_t endFrame = -1;                      // frames in the track, -1 while unknown
+  double shown = 0;                           // largest position read since the last seek
+  uint64_t shownTick = 0;                     // when `shown` was reckoned
+};
+// The track jumps to `frame` at `tick`; nothing of it is handed over yet.
+void ClockSeek(TMusicClock& clock, int64_t frame, uint64_t tick);
+// A callback at `tick` asked for `requested` frames and got `copied` track
+// frames (the rest silence).
+void ClockCallback(TMusicClock& clock, int64_t copied, int64_t requested, uint64_t tick);
+// The frame heard at `tick` (fractional); remembers it so later reads never go back.
+double ClockFrames(TMusicClock& clock, uint64_t tick);
+// Frames to whole ms, rounded to nearest, ties to even.
+int32_t FramesToMs(double frames, double rate);
+
 }  // namespace muzax

@@ -1,0 +1,529 @@
+// muzax: music.mp3 decoded by libmpg123 on a thread of its own into a ring
+// buffer, played by an SDL2 audio device at 44100 Hz stereo.
+//
+// Why a decoder thread rather than filling from the main loop: the main loop
+// can stall for a long time (loading, a slow first frame, a window drag), and
+// the ring would then run dry. The decoder thread keeps ~370 ms ahead whatever
+// the main loop does; the audio callback only copies out of the ring.
+//
+// Files at another rate are decoded at their own rate and converted to 44100
+// with an SDL_AudioStream: libmpg123's internal resampler has no
+// interpolation and audibly aliases. Mono is duplicated to stereo by
+// libmpg123. All positions are counted in output frames at 44100.
+//
+// Locks: `DecodeLock` guards the mpg123 handle, the resampler and the write
+// side of the ring; the device lock (SDL_LockAudioDevice, held by SDL around
+// every callback) guards the clock and its copy position. SeekMusic takes
+// both, always in that order; the decoder thread never takes the device lock
+// and the callback never takes `DecodeLock`.
+#include "player/muzax.h"
+
+#include <SDL.h>
+#include <mpg123.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "engine/settings.h"
+
+namespace muzax {
+
+// ---------------------------------------------------------------- the clock
+
+namespace {
+
+constexpr double kCatchUp = 1.125;  // fastest rate of the clock, in real time
+
+double Frames(const TMusicClock& clock, uint64_t from, uint64_t to) {
+  if (to <= from) return 0;
+  return static_cast<double>(to - from) / clock.ticksPerSecond * clock.rate;
+}
+
+// Moves `shown` to `tick`: the furthest estimate of the recent anchors,
+// clamped, reached at most kCatchUp times faster than real time.
+void Advance(TMusicClock& clock, uint64_t tick) {
+  double frames = clock.shown;
+  for (int i = 0; i < clock.anchorCount; ++i) {
+    frames = std::max(frames, std::min(static_cast<double>(clock.anchorFrame[i]) +
+                                           Frames(clock, clock.anchorTick[i], tick),
+                                       static_cast<double>(clock.anchorUntil[i])));
+  }
+  frames = std::min(frames, static_cast<double>(clock.handed));
+  if (clock.endFrame >= 0) frames = std::min(frames, static_cast<double>(clock.endFrame));
+  frames = std::min(frames, clock.shown + kCatchUp * Frames(clock, clock.shownTick, tick));
+  clock.shown = std::max(frames, clock.shown);
+  clock.shownTick = std::max(clock.shownTick, tick);
+}
+
+}  // namespace
+
+void ClockSeek(TMusicClock& clock, int64_t frame, uint64_t tick) {
+  clock.anchorCount = 0;
+  clock.anchorNext = 0;
+  clock.handed = frame;
+  clock.lastCopied = 0;
+  clock.lastRequested = 0;
+  clock.shown = static_cast<double>(frame);
+  clock.shownTick = tick;
+}
+
+void ClockCallback(TMusicClock& clock, int64_t copied, int64_t requested, uint64_t tick) {
+  // Carry the position reached so far, so that what was heard stays heard
+  // even if no one read the clock since the last callback.
+  Advance(clock, tick);
+  const bool shortBuffer = clock.lastCopied < clock.lastRequested;
+  if (shortBuffer || clock.lastCopied <= 0) {
+    clock.anchorCount = 0;
+    clock.anchorNext = 0;
+  }
+  if (clock.lastCopied > 0) {
+    const int i = clock.anchorNext;
+    clock.anchorFrame[i] = clock.handed - clock.lastCopied;
+    clock.anchorTick[i] = tick;
+    clock.anchorUntil[i] = shortBuffer ? clock.handed : INT64_MAX;
+    clock.anchorNext = (i + 1) % kClockAnchors;
+    clock.anchorCount = std::min(clock.anchorCount + 1, kClockAnchors);
+  }
+  clock.handed += copied;
+  clock.lastCopied = copied;
+  clock.lastRequested = requested;
+}
+
+double ClockFrames(TMusicClock& clock, uint64_t tick) {
+  Advance(clock, tick);
+  return clock.shown;
+}
+
+int32_t FramesToMs(double frames, double rate) {
+  // The default floating-point rounding mode is to nearest, ties to even.
+  return static_cast<int32_t>(std::nearbyint(frames * 1000.0 / rate));
+}
+
+// ---------------------------------------------------------------- state
+
+namespace {
+
+constexpr int kChannels = 2;
+constexpr int kFrameBytes = kChannels * static_cast<int>(sizeof(int16_t));
+constexpr uint64_t kRingFrames = 16384;  // power of two, ~370 ms
+constexpr size_t kChunkFrames = 4096;     // decoded per step
+constexpr int kDeviceFrames = 1024;       // asked of the device
+constexpr int kMaxIdleReads = 64;         // reads without progress before giving up
+
+// Device.
+SDL_AudioDeviceID Device = 0;
+bool AudioSubsystemOpened = false;
+int32_t OpenCount = 0;
+bool Complained = false;
+
+// Stream.
+mpg123_handle* Decoder = nullptr;
+SDL_AudioStream* Resampler = nullptr;  // null when the file is at 44100
+long NativeRate = kOutputRate;
+int64_t TrackFrames = 0;  // from mpg123_scan, at the output rate
+
+// Ring: written by the decoder (under DecodeLock), read by the callback.
+int16_t Ring[kRingFrames * kChannels];
+std::atomic<uint64_t> RingWrite{0};
+std::atomic<uint64_t> RingRead{0};
+
+// Decoder side (under DecodeLock).
+std::mutex DecodeLock;
+std::condition_variable DecodeWake;
+std::thread DecodeThread;
+std::atomic<bool> StopDecoder{false};
+int64_t DecodedFrame = 0;  // track frame of the next frame written to the ring
+bool DecodeDone = false;
+bool ResamplerFlushed = false;
+int IdleReads = 0;
+int16_t Scratch[kChunkFrames * kChannels];
+std::atomic<int64_t> EndFrame{-1};  // set once the decoder has reached the end
+
+// The clock, with the callback's copy position (under the device lock).
+TMusicClock Clock;
+
+void Complain(const char* what, const char* detail) {
+  if (Complained) return;
+  Complained = true;
+  std::fprintf(stderr, "qvlplay: no music: %s%s%s; playing on the frame clock\n", what,
+               detail && *detail ? ": " : "", detail ? detail : "");
+}
+
+uint64_t Now() { return SDL_GetPerformanceCounter(); }
+
+void LockDevice() {
+  if (Device != 0) SDL_LockAudioDevice(Device);
+}
+void UnlockDevice() {
+  if (Device != 0) SDL_UnlockAudioDevice(Device);
+}
+
+void AudioCallback(void*, Uint8* out, int len) {
+  const int frames = len / kFrameBytes;
+  const uint64_t r = RingRead.load(std::memory_order_relaxed);
+  const uint64_t w = RingWrite.load(std::memory_order_acquire);
+  const int n = static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(frames), w - r));
+  const uint64_t start = r % kRingFrames;
+  const uint64_t first = std::min<uint64_t>(static_cast<uint64_t>(n), kRingFrames - start);
+  std::memcpy(out, &Ring[start * kChannels], first * kFrameBytes);
+  std::memcpy(out + first * kFrameBytes, &Ring[0], (n - first) * kFrameBytes);
+  std::memset(out + n * kFrameBytes, 0, static_cast<size_t>(len - n * kFrameBytes));
+  RingRead.store(r + n, std::memory_order_release);
+  ClockCallback(Clock, n, frames, Now());
+}
+
+// ---------------------------------------------------------------- decoding
+
+void WriteRing(const int16_t* src, size_t frames) {
+  const uint64_t w = RingWrite.load(std::memory_order_relaxed);
+  const uint64_t start = w % kRingFrames;
+  const size_t first = std::min<size_t>(frames, kRingFrames - start);
+  std::memcpy(&Ring[start * kChannels], src, first * kFrameBytes);
+  std::memcpy(&Ring[0], src + first * kChannels, (frames - first) * kFrameBytes);
+  RingWrite.store(w + frames, std::memory_order_release);
+  DecodedFrame += static_cast<int64_t>(frames);
+}
+
+void FinishDecoding() {
+  DecodeDone = true;
+  EndFrame.store(DecodedFrame);
+}
+
+// Reads up to `frames` frames from libmpg123 into Scratch; false at the end of
+// the stream or on an error it cannot get past (a damaged file ends there).
+bool ReadDecoder(size_t frames, size_t& got) {
+  size_t bytes = 0;
+  const int rc = mpg123_read(Decoder, reinterpret_cast<unsigned char*>(Scratch),
+                             frames * kFrameBytes, &bytes);
+  got = bytes / kFrameBytes;
+  IdleReads = got > 0 ? 0 : IdleReads + 1;
+  if (rc == MPG123_OK) return IdleReads < kMaxIdleReads;
+  if (rc == MPG123_NEW_FORMAT) {
+    // The format table allows only the opening format, so a change is the
+    // start of something else glued on: treat it as the end.
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    return mpg123_getformat(Decoder, &rate, &channels, &encoding) == MPG123_OK &&
+           rate == NativeRate && channels == kChannels && encoding == MPG123_ENC_SIGNED_16 &&
+           IdleReads < kMaxIdleReads;
+  }
+  return false;  // MPG123_DONE, MPG123_NEED_MORE, MPG123_ERR and the rest
+}
+
+// One step of decoding into the ring; false when there was nothing to do.
+// Called under DecodeLock.
+bool FillStep() {
+  if (Decoder == nullptr || DecodeDone) return false;
+  const uint64_t used =
+      RingWrite.load(std::memory_order_relaxed) - RingRead.load(std::memory_order_acquire);
+  const size_t room = static_cast<size_t>(kRingFrames - used);
+  if (room < kChunkFrames / 4) return false;
+  const size_t want = std::min(room, kChunkFrames);
+
+  if (Resampler == nullptr) {
+    size_t got = 0;
+    const bool more = ReadDecoder(want, got);
+    WriteRing(Scratch, got);
+    if (!more) FinishDecoding();
+    return true;
+  }
+
+  const int available = SDL_AudioStreamAvailable(Resampler) / kFrameBytes;
+  if (available > 0) {
+    const int n = std::min(available, static_cast<int>(want));
+    const int got = SDL_AudioStreamGet(Resampler, Scratch, n * kFrameBytes);
+    if (got <= 0) {
+      FinishDecoding();
+    } else {
+      WriteRing(Scratch, static_cast<size_t>(got / kFrameBytes));
+    }
+    return true;
+  }
+  if (ResamplerFlushed) {
+    FinishDecoding();
+    return true;
+  }
+  // Native frames that make at most `want` output frames.
+  const size_t native = std::max<size_t>(
+      1, std::min(kChunkFrames, static_cast<size_t>(want * static_cast<double>(NativeRate) /
+                                                    kOutputRate)));
+  size_t got = 0;
+  const bool more = ReadDecoder(native, got);
+  if (got > 0 && SDL_AudioStreamPut(Resampler, Scratch, static_cast<int>(got * kFrameBytes)) != 0) {
+    FinishDecoding();
+    return true;
+  }
+  if (!more) {
+    SDL_AudioStreamFlush(Resampler);
+    ResamplerFlushed = true;
+  }
+  return true;
+}
+
+// Decodes until the ring is at least half full or the track has ended.
+void Prefill() {
+  while (!DecodeDone &&
+         RingWrite.load(std::memory_order_relaxed) - RingRead.load(std::memory_order_acquire) <
+             kRingFrames / 2) {
+    if (!FillStep()) break;
+  }
+}
+
+void DecoderLoop() {
+  std::unique_lock<std::mutex> lock(DecodeLock);
+  while (!StopDecoder.load()) {
+    if (!FillStep()) {
+      DecodeWake.wait_for(lock, std::chrono::milliseconds(4));
+    } else {
+      // Let SeekMusic in between steps.
+      lock.unlock();
+      lock.lock();
+    }
+  }
+}
+
+void CloseStream() {
+  if (DecodeThread.joinable()) {
+    StopDecoder.store(true);
+    DecodeWake.notify_all();
+    DecodeThread.join();
+  }
+  StopDecoder.store(false);
+  LockDevice();
+  if (Decoder != nullptr) {
+    mpg123_delete(Decoder);
+    Decoder = nullptr;
+  }
+  if (Resampler != nullptr) {
+    SDL_FreeAudioStream(Resampler);
+    Resampler = nullptr;
+  }
+  RingRead.store(RingWrite.load());
+  Clock = TMusicClock{};
+  UnlockDevice();
+  TrackFrames = 0;
+  DecodedFrame = 0;
+  DecodeDone = false;
+  ResamplerFlushed = false;
+  IdleReads = 0;
+  EndFrame.store(-1);
+}
+
+// Moves the decoder to `frame` (output rate) and empties the ring. Called with
+// DecodeLock held and the device locked.
+void SeekDecoder(int64_t frame) {
+  const auto native = static_cast<off_t>(
+      std::nearbyint(static_cast<double>(frame) * static_cast<double>(NativeRate) / kOutputRate));
+  const bool ok = mpg123_seek(Decoder, native, SEEK_SET) >= 0;
+  if (Resampler != nullptr) SDL_AudioStreamClear(Resampler);
+  RingRead.store(RingWrite.load());
+  DecodedFrame = frame;
+  DecodeDone = false;
+  ResamplerFlushed = false;
+  IdleReads = 0;
+  EndFrame.store(-1);
+  if (!ok) FinishDecoding();
+  Clock.ticksPerSecond = static_cast<double>(SDL_GetPerformanceFrequency());
+  ClockSeek(Clock, frame, Now());
+}
+
+// Reads the clock under the device lock, with the end if the decoder knows it.
+double CurrentFrames() {
+  LockDevice();
+  Clock.endFrame = EndFrame.load();
+  const double frames = ClockFrames(Clock, Now());
+  UnlockDevice();
+  return frames;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- entry points
+
+void InitAudio(int32_t soundDevice) {
+  // A run with sound off must not touch the audio device at all.
+  if (settings::SoundOff || Device != 0) return;
+  if (!AudioSubsystemOpened) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      Complain("cannot start the audio system", SDL_GetError());
+      return;
+    }
+    AudioSubsystemOpened = true;
+  }
+  const char* name = nullptr;
+  if (soundDevice > 0) {
+    const int count = SDL_GetNumAudioDevices(0);
+    if (soundDevice <= count) {
+      name = SDL_GetAudioDeviceName(soundDevice - 1, 0);
+    } else {
+      std::fprintf(stderr, "qvlplay: sound device %d not found; using the default output\n",
+                   soundDevice);
+    }
+  }
+  SDL_AudioSpec want{};
+  want.freq = kOutputRate;
+  want.format = AUDIO_S16SYS;
+  want.channels = kChannels;
+  want.samples = kDeviceFrames;
+  want.callback = AudioCallback;
+  SDL_AudioSpec have{};
+  // Rate, format and channels are converted by SDL if the hardware differs, so
+  // the callback always sees 44100 Hz stereo 16-bit.
+  Device = SDL_OpenAudioDevice(name, 0, &want, &have, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+  if (Device == 0) {
+    Complain("cannot open the audio device", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    AudioSubsystemOpened = false;
+    return;
+  }
+  ++OpenCount;
+}
+
+void OpenMusic(const std::string& fileName) {
+  if (settings::SoundOff) return;
+  CloseStream();
+  mpg123_init();  // a no-op in current libmpg123, needed by old ones
+  int err = MPG123_OK;
+  Decoder = mpg123_new(nullptr, &err);
+  if (Decoder == nullptr) {
+    Complain("cannot start the MP3 decoder", mpg123_plain_strerror(err));
+    return;
+  }
+  // Gapless so that time 0 is the first audible sample; no Frankenstein
+  // streams so that a second file glued on cannot change the format or
+  // confuse seeking; quiet because a damaged file is reported once, here.
+  mpg123_param(Decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_QUIET,
+               0);
+  mpg123_param(Decoder, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+  mpg123_format_none(Decoder);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) {
+    mpg123_format(Decoder, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  }
+  int channels = 0, encoding = 0;
+  const char* failure = nullptr;
+  if (mpg123_open(Decoder, fileName.c_str()) != MPG123_OK) {
+    failure = "cannot open ";
+  } else if (mpg123_getformat(Decoder, &NativeRate, &channels, &encoding) != MPG123_OK ||
+             NativeRate <= 0 || channels != kChannels) {
+    failure = "no MPEG audio in ";
+  } else if (mpg123_scan(Decoder) != MPG123_OK) {
+    failure = "cannot read ";
+  }
+  const off_t length = failure ? 0 : mpg123_length(Decoder);
+  if (!failure && length <= 0) failure = "no MPEG audio in ";
+  if (failure) {
+    Complain((failure + fileName).c_str(), mpg123_plain_strerror(mpg123_errcode(Decoder)));
+    mpg123_delete(Decoder);
+    Decoder = nullptr;
+    return;
+  }
+  // Keep the format fixed from here on.
+  mpg123_format_none(Decoder);
+  mpg123_format(Decoder, NativeRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  TrackFrames = static_cast<int64_t>(std::nearbyint(static_cast<double>(length) * kOutputRate /
+                                                    static_cast<double>(NativeRate)));
+  if (NativeRate != kOutputRate) {
+    Resampler = SDL_NewAudioStream(AUDIO_S16SYS, kChannels, static_cast<int>(NativeRate),
+                                   AUDIO_S16SYS, kChannels, kOutputRate);
+    if (Resampler == nullptr) {
+      Complain("cannot convert the music's sample rate", SDL_GetError());
+      mpg123_delete(Decoder);
+      Decoder = nullptr;
+      return;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> guard(DecodeLock);
+    LockDevice();
+    SeekDecoder(0);
+    UnlockDevice();
+    Prefill();
+  }
+  if (Device == 0) return;  // decodes nothing more without a device to play it
+  DecodeThread = std::thread(DecoderLoop);
+}
+
+void SeekMusic(int32_t ms) {
+  if (Decoder == nullptr) return;
+  int64_t frame = static_cast<int64_t>(std::nearbyint(static_cast<double>(ms) * kOutputRate / 1000.0));
+  frame = std::clamp<int64_t>(frame, 0, TrackFrames);
+  std::lock_guard<std::mutex> guard(DecodeLock);
+  LockDevice();
+  SeekDecoder(frame);
+  UnlockDevice();
+  Prefill();
+}
+
+void PlayMusic() {
+  if (Device != 0 && Decoder != nullptr) SDL_PauseAudioDevice(Device, 0);
+}
+
+int32_t MusicPosition() {
+  if (Decoder == nullptr) return 0;
+  return FramesToMs(CurrentFrames(), kOutputRate);
+}
+
+void FreeAudio() {
+  // Nothing was opened: make no audio call at all.
+  if (Device == 0 && Decoder == nullptr && !AudioSubsystemOpened) {
+    Complained = false;
+    return;
+  }
+  if (Device != 0) SDL_PauseAudioDevice(Device, 1);
+  CloseStream();
+  if (Device != 0) {
+    SDL_CloseAudioDevice(Device);
+    Device = 0;
+  }
+  if (AudioSubsystemOpened) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    AudioSubsystemOpened = false;
+  }
+  Complained = false;
+}
+
+bool MusicAvailable() { return Device != 0 && Decoder != nullptr; }
+
+bool MusicEnded() {
+  if (Decoder == nullptr) return false;
+  const int64_t end = EndFrame.load();
+  return end >= 0 && CurrentFrames() >= static_cast<double>(end);
+}
+
+std::vector<std::string> PlaybackDevices() {
+  std::vector<std::string> names;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
+  const int count = SDL_GetNumAudioDevices(0);
+  for (int i = 0; i < count; ++i) {
+    const char* name = SDL_GetAudioDeviceName(i, 0);
+    names.emplace_back(name ? name : "");
+  }
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return names;
+}
+
+int32_t MusicLength() {
+  if (Decoder == nullptr) return 0;
+  return FramesToMs(static_cast<double>(TrackFrames), kOutputRate);
+}
+
+int32_t AudioOpenCount() { return OpenCount; }
+
+int64_t FramesConsumed() {
+  LockDevice();
+  const int64_t handed = Clock.handed;
+  UnlockDevice();
+  return handed;
+}
+
+}  // namespace muzax

@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TLinesParams, "0815LCount", "0815L")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "0815 - Lines";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 0;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("0815LCount", "0815L"); }
-
-std::vector<TLinesParams>& Sets() { return shape.Sets; }
 
 }  // namespace op0815L

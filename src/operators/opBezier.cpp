@@ -77,12 +77,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, 
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TBezierParams, "BezierCount", "Bezier")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Bezier";
@@ -95,9 +90,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("BezierCount", "Bezier"); }
-
-std::vector<TBezierParams>& Sets() { return shape.Sets; }
 
 }  // namespace opBezier

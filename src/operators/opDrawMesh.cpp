@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TDrawMeshParams, "DrawMCount", "DrawM")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Simple DrawMesh";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 0;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("DrawMCount", "DrawM"); }
-
-std::vector<TDrawMeshParams>& Sets() { return shape.Sets; }
 
 }  // namespace opDrawMesh

@@ -52,12 +52,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, 
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TEffectFadeParams, "EfFadeCount", "EfFade")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Effect Fader";
@@ -70,9 +65,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("EfFadeCount", "EfFade"); }
-
-std::vector<TEffectFadeParams>& Sets() { return shape.Sets; }
 
 }  // namespace opEfFade

@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TRenderToTextureParams, "Rn2TexCount", "Rn2Tex")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Render To Texture";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 1;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("Rn2TexCount", "Rn2Tex"); }
-
-std::vector<TRenderToTextureParams>& Sets() { return shape.Sets; }
 
 }  // namespace opEffect

@@ -20,12 +20,7 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float, float) {
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TEndDemoParams, "EDCount", "ED")
 
 // End Demo sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
@@ -35,9 +30,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("EDCount", "ED"); }
-
-std::vector<TEndDemoParams>& Sets() { return shape.Sets; }
 
 }  // namespace opEndDemo

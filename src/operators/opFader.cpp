@@ -47,12 +47,7 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float progress, fl
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TFaderParams, "FaderCount", "Fader")
 
 // Fader sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
@@ -62,9 +57,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("FaderCount", "Fader"); }
-
-std::vector<TFaderParams>& Sets() { return shape.Sets; }
 
 }  // namespace opFader

@@ -193,12 +193,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t, int32_t, float
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TShowImageParams, "ShwImgCount", "ShwImg")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Show Image";
@@ -211,9 +206,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("ShwImgCount", "ShwImg"); }
-
-std::vector<TShowImageParams>& Sets() { return shape.Sets; }
 
 }  // namespace opImage

@@ -77,12 +77,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, 
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TLinearParams, "LinearCount", "Linear")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Linear";
@@ -95,9 +90,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("LinearCount", "Linear"); }
-
-std::vector<TLinearParams>& Sets() { return shape.Sets; }
 
 }  // namespace opLinear

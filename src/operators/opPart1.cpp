@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TParticleParams, "PSys1Count", "PSys1")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Particles 1";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 0;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("PSys1Count", "PSys1"); }
-
-std::vector<TParticleParams>& Sets() { return shape.Sets; }
 
 }  // namespace opPart1

@@ -143,3 +143,15 @@ inline void RefreshTexture(TextureSlot& slot, int32_t texture, int32_t noneSize)
     op.Restart = Restart;                                                              \
     op.InitInstances = InitInstances;                                                  \
   }
+
+// Defines the module-level entries every operator header declares:
+// Startup (8 free slots), Shutdown, LoadParamSets and Sets. Used inside the
+// module's namespace, outside its anonymous namespace.
+#define QVL_OPERATOR_MODULE_ENTRIES(shape, Params, countKey, prefix)                   \
+  void Startup() { shape.InitInstances(8); }                                           \
+  void Shutdown() {                                                                    \
+    shape.Sets.clear();                                                                \
+    shape.Slots.clear();                                                               \
+  }                                                                                    \
+  void LoadParamSets(bool) { shape.LoadParamSets(countKey, prefix); }                  \
+  std::vector<Params>& Sets() { return shape.Sets; }

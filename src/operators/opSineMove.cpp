@@ -85,12 +85,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t e
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TSineMoveParams, "SiMoCount", "SiMo")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Sinemove";
@@ -103,9 +98,5 @@ void Describe(dllShared::fOperator& op) {
   DescribeInstances(op);
   op.Render = Render;
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("SiMoCount", "SiMo"); }
-
-std::vector<TSineMoveParams>& Sets() { return shape.Sets; }
 
 }  // namespace opSineMove

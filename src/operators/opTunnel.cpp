@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TTunnelParams, "TunnelCount", "Tunne\xF6")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Tunnel";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 0;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("TunnelCount", "Tunne\xF6"); }
-
-std::vector<TTunnelParams>& Sets() { return shape.Sets; }
 
 }  // namespace opTunnel

@@ -12,12 +12,7 @@ QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
-
-void Shutdown() {
-  shape.Sets.clear();
-  shape.Slots.clear();
-}
+QVL_OPERATOR_MODULE_ENTRIES(shape, TWobbleParams, "WobbleCount", "Wobble")
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Wobble Image";
@@ -25,9 +20,5 @@ void Describe(dllShared::fOperator& op) {
   op.Kind = 0;
   DescribeInstances(op);
 }
-
-void LoadParamSets(bool) { shape.LoadParamSets("WobbleCount", "Wobble"); }
-
-std::vector<TWobbleParams>& Sets() { return shape.Sets; }
 
 }  // namespace opWobble

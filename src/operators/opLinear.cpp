@@ -13,23 +13,8 @@ opShape::Shape<TLinearParams, opShape::PlainSlot> shape;
 
 QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
-constexpr float PositionStep = 0.01f;
-constexpr float AngleStep = 1.0f;
 
-dllShared::fdPosition positionInfo{};
 dllShared::fdSlider sliderInfo{};
-
-// The editor lists the poses start first (position, rotation), then end;
-// the record keeps both positions first.
-dllShared::TVector3* Triple(TLinearParams& p, int32_t param) {
-  switch (param) {
-    case 0: return &p.StartPos;
-    case 1: return &p.StartRot;
-    case 2: return &p.EndPos;
-    case 3: return &p.EndRot;
-    default: return nullptr;
-  }
-}
 
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   TLinearParams* p = shape.SetAt(set);
@@ -39,11 +24,7 @@ void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
     if (kind) *kind = dllShared::kindSlider;
     return &sliderInfo;
   }
-  static const char* const labels[4] = {"Start Pos", "Start Rot", "End Pos", "End Rot"};
-  opPath::DescribePosition(positionInfo, labels[param], *Triple(*p, param),
-                           param % 2 == 0 ? PositionStep : AngleStep);
-  if (kind) *kind = dllShared::kindPosition;
-  return &positionInfo;
+  return opPath::DescribePose(*p, param, kind);
 }
 
 void SetParamValue(int32_t set, int32_t param, const void* value) {
@@ -55,7 +36,7 @@ void SetParamValue(int32_t set, int32_t param, const void* value) {
     p->HoldPosition = static_cast<uint8_t>(v & 0xFF);
     return;
   }
-  *Triple(*p, param) = opPath::ReadPosition(value);
+  *opPath::PoseTriple(*p, param) = opPath::ReadPosition(value);
 }
 
 int32_t NewParamSet() { return shape.NewParamSet(TLinearParams{}); }

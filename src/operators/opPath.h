@@ -62,4 +62,30 @@ inline dllShared::TVector3 ReadPosition(const void* value) {
   return {f[0], f[1], f[2]};
 }
 
+// Linear and Sinemove list their poses alike, start first, as parameters
+// 0..3: "Start Pos", "Start Rot", "End Pos", "End Rot"; their records keep
+// both positions first.
+template <class Params>
+dllShared::TVector3* PoseTriple(Params& p, int32_t param) {
+  switch (param) {
+    case 0: return &p.StartPos;
+    case 1: return &p.StartRot;
+    case 2: return &p.EndPos;
+    case 3: return &p.EndRot;
+    default: return nullptr;
+  }
+}
+
+// The descriptor of pose parameter 0..3; one record per operator type.
+template <class Params>
+void* DescribePose(Params& p, int32_t param, uint8_t* kind) {
+  static dllShared::fdPosition info{};
+  static const char* const labels[4] = {"Start Pos", "Start Rot", "End Pos", "End Rot"};
+  const dllShared::TVector3* v = PoseTriple(p, param);
+  if (!v) return nullptr;
+  DescribePosition(info, labels[param], *v, param % 2 == 0 ? 0.01f : 1.0f);
+  if (kind) *kind = dllShared::kindPosition;
+  return &info;
+}
+
 }  // namespace opPath

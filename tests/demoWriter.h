@@ -34,7 +34,7 @@ inline std::vector<unsigned char> ReadAll(const std::filesystem::path& p) {
 inline void WriteAll(const std::filesystem::path& p, const std::vector<unsigned char>& b) {
   FILE* f = std::fopen(p.string().c_str(), "wb");
   if (!f) return;
-  std::fwrite(b.data(), 1, b.size(), f);
+  if (!b.empty()) std::fwrite(b.data(), 1, b.size(), f);
   std::fclose(f);
 }
 

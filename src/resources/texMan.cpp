@@ -1,5 +1,15 @@
 #include "resources/texMan.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "engine/settings.h"
+#include "resources/Texturez.h"
+
 namespace texMan {
 
 std::vector<TTextureEntry> TextureTable;
@@ -9,9 +19,63 @@ int32_t TexCount() { return static_cast<int32_t>(TextureTable.size()); }
 void Startup() {}
 void Shutdown() { TextureTable.clear(); }
 
-void SetTextureFromFile(int32_t, const std::string&) {}
-uint32_t MakeBlankTexture(int32_t) { return 0; }
-void DeleteTexture(int32_t) {}
+void SetTextureFromFile(int32_t index, const std::string& fileName) {
+  if (index < 0 || index >= TexCount()) return;
+  TTextureEntry& e = TextureTable[static_cast<size_t>(index)];
+  // A second call for the same entry replaces its texture instead of
+  // leaking the first object.
+  if (e.GLName != 0) {
+    GLuint old = e.GLName;
+    glDeleteTextures(1, &old);
+  }
+  e.GLName = 0;
+  e.Width = 0;
+  e.Height = 0;
+  if (fileName.empty()) {
+    e.FileName.clear();
+    e.Width = settings::BlankTextureSize;
+    e.Height = settings::BlankTextureSize;
+    e.GLName = MakeBlankTexture(settings::BlankTextureSize);
+    return;
+  }
+  // Only the backslash separates directories: the name is opened bare in
+  // the current directory, a forward slash stays part of it.
+  const size_t slash = fileName.rfind('\\');
+  e.FileName = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  // The readers look the entry up again by index; pass a copy, not the
+  // entry's own string.
+  const std::string bare = e.FileName;
+  Texturez::LoadTextureFile(bare, index);
+}
+
+uint32_t MakeBlankTexture(int32_t size) {
+  if (size <= 0 || size > Texturez::MaxSide) return 0;
+  // Cleared to black: the contents mean nothing until something is copied in.
+  std::vector<uint8_t> buffer(static_cast<size_t>(size) * static_cast<size_t>(size) * 3, 0);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, buffer.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  return name;
+}
+
+void DeleteTexture(int32_t index) {
+  if (index < 0 || index >= TexCount()) return;
+  TTextureEntry& e = TextureTable[static_cast<size_t>(index)];
+  if (e.GLName != 0) {
+    GLuint name = e.GLName;
+    glDeleteTextures(1, &name);
+  }
+  e.GLName = 0;
+  e.Name.clear();
+  e.FileName.clear();
+}
 
 void GetTextureInfo(int32_t index, dllShared::TTextureInfo* info) {
   if (!info) return;

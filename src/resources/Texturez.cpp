@@ -1,0 +1,507 @@
+#include "resources/Texturez.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <type_traits>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "engine/messages.h"
+#include "resources/texMan.h"
+
+namespace Texturez {
+
+namespace {
+
+const char* const kBmpCaption = "BMP Unit";
+const char* const kTgaMissingCaption = "TGA Texture";
+const char* const kTgaCaption = "TGA File Error";
+
+// ---- file records ----
+
+#pragma pack(push, 1)
+struct TBitmapFileHeader {
+  uint8_t Type[2];  // "BM", not checked: the other fields say more
+  uint32_t Size;
+  uint16_t Reserved1;
+  uint16_t Reserved2;
+  uint32_t OffBits;  // where the pixel rows start
+};
+struct TBitmapInfoHeader {
+  uint32_t Size;  // 40, or more for the later header versions
+  int32_t Width;
+  int32_t Height;  // negative: rows stored top row first
+  uint16_t Planes;
+  uint16_t BitCount;
+  uint32_t Compression;  // 0: uncompressed
+  uint32_t SizeImage;
+  int32_t XPelsPerMeter;
+  int32_t YPelsPerMeter;
+  uint32_t ClrUsed;
+  uint32_t ClrImportant;
+};
+struct TTgaHeader {
+  uint8_t IdLength;  // bytes of image ID between the header and the pixels
+  uint8_t ColorMapType;
+  uint8_t ImageType;  // 2 raw true colour, 10 run-length encoded true colour
+  uint16_t ColorMapFirst;
+  uint16_t ColorMapLength;
+  uint8_t ColorMapDepth;
+  uint16_t XOrigin;
+  uint16_t YOrigin;
+  uint16_t Width;
+  uint16_t Height;
+  uint8_t PixelDepth;
+  uint8_t Descriptor;  // bit 5: first row is the top row
+};
+#pragma pack(pop)
+
+static_assert(sizeof(TBitmapFileHeader) == 14 && offsetof(TBitmapFileHeader, OffBits) == 10);
+static_assert(sizeof(TBitmapInfoHeader) == 40 && offsetof(TBitmapInfoHeader, BitCount) == 14 &&
+              offsetof(TBitmapInfoHeader, Compression) == 16 && offsetof(TBitmapInfoHeader, ClrUsed) == 32);
+static_assert(sizeof(TTgaHeader) == 18 && offsetof(TTgaHeader, ImageType) == 2 &&
+              offsetof(TTgaHeader, Width) == 12 && offsetof(TTgaHeader, Height) == 14 &&
+              offsetof(TTgaHeader, PixelDepth) == 16 && offsetof(TTgaHeader, Descriptor) == 17);
+static_assert(std::is_trivially_copyable_v<TBitmapInfoHeader> && std::is_trivially_copyable_v<TTgaHeader>);
+
+constexpr uint8_t kTgaTopOrigin = 0x20;
+
+// ---- a checked sequential file reader ----
+
+struct InFile {
+  std::FILE* f = nullptr;
+  int64_t size = 0;  // the file's real length, known before anything is allocated
+
+  bool Open(const std::string& name) {
+    std::error_code ec;
+    const auto len = std::filesystem::file_size(name, ec);
+    if (ec) return false;  // missing, a directory, or unreadable
+    f = std::fopen(name.c_str(), "rb");
+    size = static_cast<int64_t>(len);
+    return f != nullptr;
+  }
+  ~InFile() {
+    if (f) std::fclose(f);
+  }
+  // All n bytes or false.
+  bool Read(void* dest, size_t n) { return n == 0 || std::fread(dest, 1, n, f) == n; }
+  bool Seek(int64_t pos) {
+    if (pos < 0 || pos > size) return false;
+#ifdef _WIN32
+    return _fseeki64(f, pos, SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
+#endif
+  }
+};
+
+bool SideOk(int64_t side) { return side > 0 && side <= MaxSide; }
+
+// Rows are reversed in place (bottom-up <-> top-down).
+void FlipRows(std::vector<uint8_t>& pixels, size_t rowBytes, int32_t height) {
+  for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top) * rowBytes),
+                     pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top + 1) * rowBytes),
+                     pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bottom) * rowBytes));
+}
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// ---- JPEG decoder plumbing ----
+
+// libjpeg's own error handler ends the process; this one jumps back to the
+// reader, which reports the file and lets loading go on.
+struct JpegError {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+  bool truncated;
+};
+
+void JpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
+
+void JpegEmit(j_common_ptr cinfo, int level) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  // A file that ends early is decoded by libjpeg as grey filler; we treat it
+  // as damaged rather than show half a picture.
+  if (level < 0 && err->mgr.msg_code == JWRN_JPEG_EOF) err->truncated = true;
+  if (level < 0) err->mgr.num_warnings++;
+}
+
+void JpegSilent(j_common_ptr) {}
+
+// A progressive file may hold any number of scans, each a pass over the whole
+// image; more than this is a file built to stall the decoder.
+constexpr int kMaxJpegScans = 500;
+constexpr long kMaxJpegMemory = 512L * 1024 * 1024;
+
+void JpegProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxJpegScans) JpegErrorExit(cinfo);
+  }
+}
+
+// Decodes into `rgb` (top row first, 3 bytes a pixel). False on any decoder
+// error; `f` stays open for the caller to close.
+bool DecodeJpeg(std::FILE* f, std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) {
+  jpeg_decompress_struct cinfo{};
+  JpegError err{};
+  jpeg_progress_mgr progress{};
+  cinfo.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = JpegErrorExit;
+  err.mgr.emit_message = JpegEmit;
+  err.mgr.output_message = JpegSilent;
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  cinfo.mem->max_memory_to_use = kMaxJpegMemory;
+  progress.progress_monitor = JpegProgress;
+  cinfo.progress = &progress;
+  jpeg_stdio_src(&cinfo, f);
+  jpeg_read_header(&cinfo, TRUE);
+  if (!SideOk(cinfo.image_width) || !SideOk(cinfo.image_height)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  // Grey images come out as grey RGB; libjpeg converts.
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  if (cinfo.output_components != 3 || !SideOk(cinfo.output_width) || !SideOk(cinfo.output_height)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  // The buffer grows with the rows actually decoded: a small damaged file
+  // whose header claims a huge image ends (at its premature end) before
+  // much is allocated.
+  const size_t rowBytes = static_cast<size_t>(cinfo.output_width) * 3;
+  rgb.clear();
+  while (cinfo.output_scanline < cinfo.output_height && !err.truncated) {
+    const size_t at = rgb.size();
+    rgb.resize(at + rowBytes);
+    JSAMPROW row = rgb.data() + at;
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
+  }
+  const bool complete = cinfo.output_scanline == cinfo.output_height && !err.truncated;
+  if (complete) jpeg_finish_decompress(&cinfo);
+  width = static_cast<int32_t>(cinfo.output_width);
+  height = static_cast<int32_t>(cinfo.output_height);
+  jpeg_destroy_decompress(&cinfo);
+  return complete && !err.truncated;
+}
+
+}  // namespace
+
+// ---- BMP ----
+
+bool ReadBMP(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kBmpCaption, "Error opening " + fileName);
+    return false;
+  }
+  uint8_t raw[sizeof(TBitmapFileHeader) + sizeof(TBitmapInfoHeader)];
+  if (!in.Read(raw, sizeof raw)) {
+    messages::Show(kBmpCaption, "Error reading bitmap header - " + Quoted(fileName));
+    return false;
+  }
+  TBitmapFileHeader fh;
+  TBitmapInfoHeader ih;
+  std::memcpy(&fh, raw, sizeof fh);
+  std::memcpy(&ih, raw + sizeof fh, sizeof ih);
+
+  if (ih.Size < sizeof(TBitmapInfoHeader) || ih.BitCount != 24 || ih.Compression != 0) {
+    messages::Show(kBmpCaption, "Couldn't load " + Quoted(fileName) + ". Only uncompressed 24bit BMP supported.");
+    return false;
+  }
+  const int64_t width = ih.Width;
+  const bool topDown = ih.Height < 0;
+  const int64_t height = topDown ? -static_cast<int64_t>(ih.Height) : ih.Height;
+  if (!SideOk(width) || !SideOk(height)) {
+    messages::Show(kBmpCaption, "Couldn't load " + Quoted(fileName) + ". Bad image size.");
+    return false;
+  }
+
+  // The rows start at the header's pixel-data offset. A writer that left it
+  // 0 (or inside the headers) put the rows right after the headers and the
+  // colour table.
+  const int64_t headersEnd = static_cast<int64_t>(sizeof fh) + ih.Size;
+  int64_t dataOffset = fh.OffBits;
+  if (dataOffset < headersEnd) dataOffset = headersEnd + 4 * static_cast<int64_t>(ih.ClrUsed);
+  if (dataOffset > in.size) {
+    messages::Show(kBmpCaption, "Error reading palette");
+    return false;
+  }
+
+  // Each stored row is padded to a multiple of 4 bytes; the last row's
+  // padding may be missing.
+  const int64_t rowBytes = width * 3;
+  const int64_t stride = (rowBytes + 3) & ~int64_t{3};
+  const int64_t dataBytes = stride * (height - 1) + rowBytes;
+  if (dataBytes > in.size - dataOffset || !in.Seek(dataOffset)) {
+    messages::Show(kBmpCaption, "Error reading bitmap data");
+    return false;
+  }
+  std::vector<uint8_t> data(static_cast<size_t>(dataBytes));
+  if (!in.Read(data.data(), data.size())) {
+    messages::Show(kBmpCaption, "Error reading bitmap data");
+    return false;
+  }
+
+  image->Width = static_cast<int32_t>(width);
+  image->Height = static_cast<int32_t>(height);
+  image->Format = GL_RGB;
+  image->Pixels.assign(static_cast<size_t>(rowBytes * height), 0);
+  for (int64_t r = 0; r < height; ++r) {
+    const uint8_t* src = data.data() + r * stride;
+    // Output row 0 is the bottom row, which a top-down bitmap stores last.
+    const int64_t outRow = topDown ? height - 1 - r : r;
+    uint8_t* dst = image->Pixels.data() + outRow * rowBytes;
+    for (int64_t x = 0; x < width; ++x) {
+      dst[3 * x] = src[3 * x + 2];
+      dst[3 * x + 1] = src[3 * x + 1];
+      dst[3 * x + 2] = src[3 * x];
+    }
+  }
+  return true;
+}
+
+// ---- JPEG ----
+
+bool ReadJPG(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kBmpCaption, "Couldn't load JPG - " + Quoted(fileName));
+    return false;
+  }
+  std::vector<uint8_t> rgb;
+  int32_t width = 0, height = 0;
+  if (!DecodeJpeg(in.f, rgb, width, height)) {
+    messages::Show(kBmpCaption, "Couldn't decode JPG - " + Quoted(fileName));
+    return false;
+  }
+  // Turned bottom-up, every pixel opaque.
+  image->Width = width;
+  image->Height = height;
+  image->Format = GL_RGBA;
+  image->Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  for (int32_t r = 0; r < height; ++r) {
+    const uint8_t* src = rgb.data() + static_cast<size_t>(height - 1 - r) * static_cast<size_t>(width) * 3;
+    uint8_t* dst = image->Pixels.data() + static_cast<size_t>(r) * static_cast<size_t>(width) * 4;
+    for (int32_t x = 0; x < width; ++x) {
+      dst[4 * x] = src[3 * x];
+      dst[4 * x + 1] = src[3 * x + 1];
+      dst[4 * x + 2] = src[3 * x + 2];
+      dst[4 * x + 3] = 255;
+    }
+  }
+  return true;
+}
+
+// ---- TGA ----
+
+bool ReadTGA(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kTgaMissingCaption, "File not found  - " + fileName);
+    return false;
+  }
+  const std::string shortRead = "Couldn't read file " + Quoted(fileName) + ".";
+  uint8_t raw[sizeof(TTgaHeader)];
+  if (!in.Read(raw, sizeof raw)) {
+    messages::Show(kTgaCaption, shortRead);
+    return false;
+  }
+  TTgaHeader h;
+  std::memcpy(&h, raw, sizeof h);
+
+  if (h.ImageType != 2 && h.ImageType != 10) {
+    messages::Show(kTgaCaption, "Couldn't load " + Quoted(fileName) + ". Only 24 and 32bit TGA supported.");
+    return false;
+  }
+  if (h.ColorMapType != 0) {
+    messages::Show(kTgaCaption, "Couldn't load " + Quoted(fileName) + ". Colormapped TGA files not supported.");
+    return false;
+  }
+  // Any other depth would be split into pixels of the wrong size.
+  if (h.PixelDepth != 24 && h.PixelDepth != 32) {
+    messages::Show(kTgaCaption, "Couldn't load " + Quoted(fileName) + ". Only 24 and 32 bit TGA files supported.");
+    return false;
+  }
+  if (!SideOk(h.Width) || !SideOk(h.Height)) {
+    messages::Show(kTgaCaption, "Couldn't load " + Quoted(fileName) + ". Bad image size.");
+    return false;
+  }
+
+  const int64_t bpp = h.PixelDepth / 8;
+  const int64_t pixelCount = int64_t{h.Width} * h.Height;
+  const int64_t outBytes = pixelCount * bpp;
+  // The image ID sits between the header and the pixels.
+  const int64_t dataOffset = static_cast<int64_t>(sizeof raw) + h.IdLength;
+  const int64_t available = in.size - dataOffset;
+  if (available <= 0 || !in.Seek(dataOffset)) {
+    messages::Show(kTgaCaption, shortRead);
+    return false;
+  }
+
+  std::vector<uint8_t> out;
+  if (h.ImageType == 2) {
+    if (outBytes > available) {
+      messages::Show(kTgaCaption, shortRead);
+      return false;
+    }
+    out.resize(static_cast<size_t>(outBytes));
+    if (!in.Read(out.data(), out.size())) {
+      messages::Show(kTgaCaption, shortRead);
+      return false;
+    }
+    for (size_t i = 0; i < out.size(); i += static_cast<size_t>(bpp)) std::swap(out[i], out[i + 2]);
+  } else {
+    // A packet of 1 + bpp bytes yields at most 128 pixels; an input too
+    // short to cover the image even so is refused before allocating. More
+    // than one packet per pixel is never needed, so no more is read.
+    const int64_t packets = (available + bpp) / (1 + bpp);
+    if (pixelCount > packets * 128) {
+      messages::Show(kTgaCaption, shortRead);
+      return false;
+    }
+    const int64_t inBytes = std::min(available, pixelCount * (1 + bpp));
+    std::vector<uint8_t> input(static_cast<size_t>(inBytes));
+    if (!in.Read(input.data(), input.size())) {
+      messages::Show(kTgaCaption, shortRead);
+      return false;
+    }
+    out.resize(static_cast<size_t>(outBytes));
+    const size_t px = static_cast<size_t>(bpp);
+    const size_t total = static_cast<size_t>(pixelCount);
+    size_t done = 0, pos = 0;
+    // Stops at width x height pixels (a last packet running past is cut)
+    // and at the end of the input (a short read).
+    while (done < total) {
+      if (pos >= input.size()) break;
+      const uint8_t header = input[pos++];
+      const size_t count = static_cast<size_t>(header & 0x7F) + 1;
+      const size_t n = std::min(count, total - done);
+      if (header & 0x80) {
+        if (input.size() - pos < px) break;
+        const uint8_t* p = input.data() + pos;
+        for (size_t k = 0; k < n; ++k) {
+          uint8_t* d = out.data() + (done + k) * px;
+          d[0] = p[2];
+          d[1] = p[1];
+          d[2] = p[0];
+          if (px == 4) d[3] = p[3];
+        }
+        pos += px;
+      } else {
+        if (input.size() - pos < n * px) break;
+        for (size_t k = 0; k < n; ++k) {
+          const uint8_t* p = input.data() + pos + k * px;
+          uint8_t* d = out.data() + (done + k) * px;
+          d[0] = p[2];
+          d[1] = p[1];
+          d[2] = p[0];
+          if (px == 4) d[3] = p[3];
+        }
+        pos += std::min(count * px, input.size() - pos);
+      }
+      done += n;
+    }
+    if (done < total) {
+      messages::Show(kTgaCaption, shortRead);
+      return false;
+    }
+  }
+
+  if (h.Descriptor & kTgaTopOrigin) FlipRows(out, static_cast<size_t>(h.Width) * static_cast<size_t>(bpp), h.Height);
+  image->Width = h.Width;
+  image->Height = h.Height;
+  image->Format = bpp == 3 ? GL_RGB : GL_RGBA;
+  image->Pixels = std::move(out);
+  return true;
+}
+
+// ---- upload and dispatch ----
+
+uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t typ, const uint8_t* pixels) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  switch (typ) {
+    case 0:
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      break;
+    case 1:
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      break;
+    case 2:
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+      break;
+    case 3:
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+      break;
+    default:  // other modes keep OpenGL's minification default
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      break;
+  }
+  // Rows are tightly packed; with the default 4-byte alignment GL would read
+  // past the end of an RGB image whose row is not a multiple of 4 bytes.
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, format == GL_RGBA ? GL_RGBA : 3, static_cast<uint16_t>(width),
+                    static_cast<uint16_t>(height), format, GL_UNSIGNED_BYTE, pixels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  return name;
+}
+
+namespace {
+
+bool LoadWith(bool (*read)(const std::string&, TImage*), const std::string& fileName, int32_t index) {
+  if (index < 0 || index >= texMan::TexCount()) return false;
+  TImage image;
+  if (!read(fileName, &image)) return false;
+  texMan::TTextureEntry& e = texMan::TextureTable[static_cast<size_t>(index)];
+  e.GLName = UploadTexture(image.Width, image.Height, image.Format, e.Typ, image.Pixels.data());
+  e.Width = image.Width;
+  e.Height = image.Height;
+  return true;
+}
+
+}  // namespace
+
+bool LoadBMP(const std::string& fileName, int32_t index) { return LoadWith(ReadBMP, fileName, index); }
+bool LoadJPG(const std::string& fileName, int32_t index) { return LoadWith(ReadJPG, fileName, index); }
+bool LoadTGA(const std::string& fileName, int32_t index) { return LoadWith(ReadTGA, fileName, index); }
+
+void LoadTextureFile(const std::string& fileName, int32_t index) {
+  if (fileName.size() < 4) return;
+  std::string ext = fileName.substr(fileName.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (ext == ".BMP")
+    LoadBMP(fileName, index);
+  else if (ext == ".JPG")
+    LoadJPG(fileName, index);
+  else if (ext == ".TGA")
+    LoadTGA(fileName, index);
+}
+
+}  // namespace Texturez

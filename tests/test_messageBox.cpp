@@ -1,0 +1,19 @@
+// The player's message sink falls back to stderr where no box can be shown.
+#include <gtest/gtest.h>
+
+#include "engine/messages.h"
+#include "tools/headless/messageBox.h"
+#include "tools/headless/offscreen.h"
+
+TEST(MessageBoxSink, WritesCaptionAndTextToStderrWithoutADisplay) {
+  // The offscreen driver (the tests' own) has no screen to put a box on.
+  ASSERT_TRUE(offscreen::Open(64, 64));
+  EXPECT_FALSE(messageBox::DisplayAvailable());
+  messages::Sink old = messages::SetSink({});
+  messageBox::InstallMessageBoxSink();
+  testing::internal::CaptureStderr();
+  messages::Show("TGA Texture", "File not found  - a.tga");
+  const std::string err = testing::internal::GetCapturedStderr();
+  messages::SetSink(std::move(old));
+  EXPECT_EQ(err, "TGA Texture: File not found  - a.tga\n");
+}

@@ -1,12 +1,11 @@
 #include "player/playerMain.h"
 
 #include <SDL.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "data/filestuff.h"
 #include "engine/dllShared.h"
 #include "engine/messages.h"
+#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
@@ -33,27 +33,15 @@ namespace {
 
 constexpr const char* Version = "0.1.0";
 
-// Each module after the modules it uses; shut down in reverse.
+// The window module uses all the others: it starts last and stops first.
 void StartModules() {
-  filestuff::Startup();
-  mshman::Startup();
-  texMan::Startup();
-  registry::Startup();
-  scheduler::Startup();
-  demo::Startup();
-  scripter::Startup();
+  modules::StartModules();
   openglx::Startup();
 }
 
 void StopModules() {
   openglx::Shutdown();
-  scripter::Shutdown();
-  demo::Shutdown();
-  scheduler::Shutdown();
-  registry::Shutdown();
-  texMan::Shutdown();
-  mshman::Shutdown();
-  filestuff::Shutdown();
+  modules::StopModules();
 }
 
 void ApplyNoSetupOptions(const cmdline::TOptions& o) {
@@ -109,9 +97,13 @@ int Run(int argc, char** argv) {
     std::printf("qvlplay %s\n", Version);
     return 0;
   }
-  if (!options.Dir.empty() && ::chdir(options.Dir.c_str()) != 0) {
-    std::fprintf(stderr, "qvlplay: cannot enter %s: %s\n", options.Dir.c_str(), std::strerror(errno));
-    return 2;
+  if (!options.Dir.empty()) {
+    std::error_code ec;
+    std::filesystem::current_path(options.Dir, ec);
+    if (ec) {
+      std::fprintf(stderr, "qvlplay: cannot enter %s: %s\n", options.Dir.c_str(), ec.message().c_str());
+      return 2;
+    }
   }
 
   StartModules();

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "data/demo.h"
+#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
@@ -62,12 +63,7 @@ std::unordered_set<std::string> KeysRead() {
 }  // namespace
 
 bool Load(const char* command, const std::string& path) {
-  filestuff::Startup();
-  mshman::Startup();
-  texMan::Startup();
-  registry::Startup();
-  scheduler::Startup();
-  demo::Startup();
+  modules::StartModules();
   try {
     switch (filestuff::OpenDemoFile(path)) {
       case filestuff::OpenResult::Opened:

@@ -1,0 +1,33 @@
+#include "engine/modules.h"
+
+#include "data/demo.h"
+#include "data/filestuff.h"
+#include "engine/registry.h"
+#include "engine/scheduler.h"
+#include "resources/mshman.h"
+#include "resources/texMan.h"
+#include "script/scripter.h"
+
+namespace modules {
+
+void StartModules() {
+  filestuff::Startup();
+  mshman::Startup();
+  texMan::Startup();
+  registry::Startup();
+  scheduler::Startup();
+  demo::Startup();
+  scripter::Startup();
+}
+
+void StopModules() {
+  scripter::Shutdown();
+  demo::Shutdown();
+  scheduler::Shutdown();
+  registry::Shutdown();
+  texMan::Shutdown();
+  mshman::Shutdown();
+  filestuff::Shutdown();
+}
+
+}  // namespace modules

@@ -18,6 +18,10 @@ namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
+// The size the window's surface was made with; the offscreen driver does
+// not grow a surface when its window is resized.
+int surfaceWidth = 0;
+int surfaceHeight = 0;
 
 }  // namespace
 
@@ -59,6 +63,8 @@ bool Open(int width, int height, std::string* error) {
     return false;
   }
   SDL_GL_MakeCurrent(window, context);
+  surfaceWidth = width;
+  surfaceHeight = height;
   glViewport(0, 0, width, height);
   return true;
 }
@@ -76,6 +82,21 @@ bool IsOpen() { return window != nullptr; }
 void Resize(int width, int height) {
   if (!window) return;
   SDL_SetWindowSize(window, width, height);
+  if (surfaceWidth < width || surfaceHeight < height) {
+    // Move the context (and with it every texture) onto a window whose
+    // surface is large enough.
+    SDL_Window* bigger = SDL_CreateWindow("qvl offscreen", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                          width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (bigger && SDL_GL_MakeCurrent(bigger, context) == 0) {
+      SDL_DestroyWindow(window);
+      window = bigger;
+      surfaceWidth = width;
+      surfaceHeight = height;
+    } else if (bigger) {
+      SDL_DestroyWindow(bigger);
+      SDL_GL_MakeCurrent(window, context);
+    }
+  }
   glViewport(0, 0, width, height);
 }
 

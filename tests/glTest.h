@@ -1,14 +1,12 @@
-// GL test fixture: every GL test shares one offscreen context (opened on
-// first use, kept for the whole run) and starts from the player's baseline
-// state: texturing on, depth test GL_LESS, blending off with source alpha /
-// one minus source alpha, smooth shading, black clear colour, the standard
-// perspective projection and an identity model-view matrix.
+// GL test fixture: one shared offscreen context (opened on first use), and
+// every test starts from the player's baseline state on a cleared drawable.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <GL/gl.h>
@@ -27,8 +25,8 @@ inline std::ostream& operator<<(std::ostream& os, const RGBA& c) {
 
 // True when every channel of a and b is within tol of each other.
 inline bool Near(const RGBA& a, const RGBA& b, int tol = 2) {
-  auto d = [](int x, int y) { return x > y ? x - y : y - x; };
-  return d(a.r, b.r) <= tol && d(a.g, b.g) <= tol && d(a.b, b.b) <= tol && d(a.a, b.a) <= tol;
+  return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol &&
+         std::abs(a.a - b.a) <= tol;
 }
 
 class GLTest : public ::testing::Test {
@@ -45,8 +43,7 @@ class GLTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    // Leave no error behind for the next test to trip over.
-    while (glGetError() != GL_NO_ERROR) {
+    while (glGetError() != GL_NO_ERROR) {  // leave no error for the next test
     }
   }
 

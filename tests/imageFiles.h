@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,15 +21,15 @@ struct Pixel {
 struct Picture {
   int w = 0, h = 0;
   std::vector<Pixel> px;
-  Pixel& at(int x, int y) { return px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)]; }
-  const Pixel& at(int x, int y) const {
-    return px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
-  }
+  Pixel& at(int x, int y) { return px[static_cast<size_t>(y * w + x)]; }
+  const Pixel& at(int x, int y) const { return px[static_cast<size_t>(y * w + x)]; }
 };
+
+inline Picture Blank(int w, int h) { return {w, h, std::vector<Pixel>(static_cast<size_t>(w * h))}; }
 
 // Every pixel different: red from x, green from y, blue and alpha mixed.
 inline Picture Gradient(int w, int h) {
-  Picture p{w, h, std::vector<Pixel>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  Picture p = Blank(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       p.at(x, y) = {static_cast<uint8_t>(10 + x * 17), static_cast<uint8_t>(20 + y * 29),
@@ -40,28 +40,23 @@ inline Picture Gradient(int w, int h) {
 // Four flat quadrants (top-left red, top-right green, bottom-left blue,
 // bottom-right white): survives lossy compression.
 inline Picture Quadrants(int w, int h) {
-  Picture p{w, h, std::vector<Pixel>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  Picture p = Blank(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool right = x >= w / 2, bottom = y >= h / 2;
-      p.at(x, y) = !bottom ? (!right ? Pixel{255, 0, 0} : Pixel{0, 255, 0})
-                           : (!right ? Pixel{0, 0, 255} : Pixel{255, 255, 255});
-    }
+    for (int x = 0; x < w; ++x)
+      p.at(x, y) = y < h / 2 ? (x < w / 2 ? Pixel{255, 0, 0} : Pixel{0, 255, 0})
+                             : (x < w / 2 ? Pixel{0, 0, 255} : Pixel{255, 255, 255});
   return p;
 }
 
 using Bytes = std::vector<uint8_t>;
 
-inline void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
+inline void Put16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 inline void Put32(Bytes& b, uint32_t v) {
   Put16(b, v & 0xFFFF);
   Put16(b, v >> 16);
 }
 inline void Set32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 struct BmpOptions {
@@ -76,33 +71,24 @@ struct BmpOptions {
 
 // 24-bit BGR rows padded to 4 bytes, bottom row first unless topDown.
 inline Bytes MakeBMP(const Picture& p, const BmpOptions& o = {}) {
-  const size_t stride = (static_cast<size_t>(p.w) * 3 + 3) & ~size_t{3};
+  const size_t pad = (4 - static_cast<size_t>(p.w) * 3 % 4) % 4;
   Bytes rows;
   for (int i = 0; i < p.h; ++i) {
-    const int y = o.topDown ? i : p.h - 1 - i;
     for (int x = 0; x < p.w; ++x) {
-      const Pixel& c = p.at(x, y);
+      const Pixel& c = p.at(x, o.topDown ? i : p.h - 1 - i);
       rows.insert(rows.end(), {c.b, c.g, c.r});
     }
-    rows.resize(rows.size() + (stride - static_cast<size_t>(p.w) * 3), 0);
+    rows.resize(rows.size() + pad, 0);
   }
   const uint32_t offset = 14 + o.infoSize + o.gap;
   Bytes b{'B', 'M'};
-  Put32(b, static_cast<uint32_t>(offset + rows.size()));
-  Put32(b, 0);
-  Put32(b, o.zeroOffset ? 0 : offset);
-  Put32(b, o.infoSize);
-  Put32(b, static_cast<uint32_t>(p.w));
-  Put32(b, static_cast<uint32_t>(o.topDown ? -p.h : p.h));
+  for (uint32_t v : {static_cast<uint32_t>(offset + rows.size()), 0u, o.zeroOffset ? 0 : offset, o.infoSize,
+                     static_cast<uint32_t>(p.w), static_cast<uint32_t>(o.topDown ? -p.h : p.h)})
+    Put32(b, v);
   Put16(b, 1);
   Put16(b, o.bitCount);
-  Put32(b, o.compression);
-  Put32(b, 0);  // image size 0: computed from the sides
-  Put32(b, 2835);
-  Put32(b, 2835);
-  Put32(b, o.clrUsed);
-  Put32(b, 0);
-  b.resize(14 + o.infoSize + o.gap, 0);
+  for (uint32_t v : {o.compression, 0u, 2835u, 2835u, o.clrUsed, 0u}) Put32(b, v);
+  b.resize(offset, 0);
   b.insert(b.end(), rows.begin(), rows.end());
   return b;
 }
@@ -117,11 +103,8 @@ struct TgaOptions {
 };
 
 inline Bytes TgaHeader(int w, int h, const TgaOptions& o) {
-  Bytes b;
-  b.push_back(o.idLength);
-  b.push_back(o.colorMapType);
-  b.push_back(o.imageType ? o.imageType : (o.rle ? 10 : 2));
-  for (int i = 0; i < 9; ++i) b.push_back(0);  // colour-map fields and origin
+  Bytes b{o.idLength, o.colorMapType, static_cast<uint8_t>(o.imageType ? o.imageType : (o.rle ? 10 : 2))};
+  b.resize(12, 0);  // colour-map fields and origin
   Put16(b, static_cast<uint32_t>(w));
   Put16(b, static_cast<uint32_t>(h));
   b.push_back(static_cast<uint8_t>(o.bits));
@@ -130,39 +113,33 @@ inline Bytes TgaHeader(int w, int h, const TgaOptions& o) {
   return b;
 }
 
-inline void PutTgaPixel(Bytes& b, const Pixel& c, int bits) {
-  b.insert(b.end(), {c.b, c.g, c.r});
-  if (bits == 32) b.push_back(c.a);
-}
-
 // Rows bottom first unless topOrigin; RLE packs runs of equal pixels (up to
 // 128) into run packets and the rest into raw packets.
 inline Bytes MakeTGA(const Picture& p, const TgaOptions& o = {}) {
   Bytes b = TgaHeader(p.w, p.h, o);
+  auto put = [&](const Pixel& c) {
+    b.insert(b.end(), {c.b, c.g, c.r});
+    if (o.bits == 32) b.push_back(c.a);
+  };
   std::vector<Pixel> seq;
-  for (int i = 0; i < p.h; ++i) {
-    const int y = o.topOrigin ? i : p.h - 1 - i;
-    for (int x = 0; x < p.w; ++x) seq.push_back(p.at(x, y));
-  }
-  if (!o.rle) {
-    for (const Pixel& c : seq) PutTgaPixel(b, c, o.bits);
-    return b;
-  }
-  size_t i = 0;
-  while (i < seq.size()) {
+  for (int i = 0; i < p.h; ++i)
+    for (int x = 0; x < p.w; ++x) seq.push_back(p.at(x, o.topOrigin ? i : p.h - 1 - i));
+  for (size_t i = 0; i < seq.size();) {
     size_t run = 1;
-    while (i + run < seq.size() && run < 128 && seq[i + run] == seq[i]) ++run;
-    if (run > 1) {
+    while (o.rle && i + run < seq.size() && run < 128 && seq[i + run] == seq[i]) ++run;
+    if (!o.rle) {
+      put(seq[i++]);
+    } else if (run > 1) {
       b.push_back(static_cast<uint8_t>(0x80 | (run - 1)));
-      PutTgaPixel(b, seq[i], o.bits);
+      put(seq[i]);
       i += run;
-      continue;
+    } else {
+      size_t raw = 1;
+      while (i + raw < seq.size() && raw < 128 && !(i + raw + 1 < seq.size() && seq[i + raw] == seq[i + raw + 1])) ++raw;
+      b.push_back(static_cast<uint8_t>(raw - 1));
+      for (size_t k = 0; k < raw; ++k) put(seq[i + k]);
+      i += raw;
     }
-    size_t raw = 1;
-    while (i + raw < seq.size() && raw < 128 && !(i + raw + 1 < seq.size() && seq[i + raw] == seq[i + raw + 1])) ++raw;
-    b.push_back(static_cast<uint8_t>(raw - 1));
-    for (size_t k = 0; k < raw; ++k) PutTgaPixel(b, seq[i + k], o.bits);
-    i += raw;
   }
   return b;
 }
@@ -182,19 +159,18 @@ inline Bytes MakeJPEG(const Picture& p, int quality = 100, bool grey = false) {
   c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, quality, TRUE);
-  if (!grey) {
-    // No chroma subsampling: flat colour areas keep their exact edges.
-    for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  }
+  // No chroma subsampling: flat colour areas keep their exact edges.
+  for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
   jpeg_start_compress(&c, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(p.w) * (grey ? 1 : 3));
+  std::vector<uint8_t> row;
   for (int y = 0; y < p.h; ++y) {
+    row.clear();
     for (int x = 0; x < p.w; ++x) {
       const Pixel& px = p.at(x, y);
       if (grey)
-        row[static_cast<size_t>(x)] = px.r;
+        row.push_back(px.r);
       else
-        std::memcpy(&row[static_cast<size_t>(x) * 3], &px, 3);
+        row.insert(row.end(), {px.r, px.g, px.b});
     }
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);

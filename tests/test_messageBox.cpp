@@ -6,7 +6,6 @@
 #include "tools/headless/offscreen.h"
 
 TEST(MessageBoxSink, WritesCaptionAndTextToStderrWithoutADisplay) {
-  // The offscreen driver (the tests' own) has no screen to put a box on.
   ASSERT_TRUE(offscreen::Open(64, 64));
   EXPECT_FALSE(messageBox::DisplayAvailable());
   messages::Sink old = messages::SetSink({});

@@ -6,17 +6,16 @@
 
 #include "engine/dllShared.h"
 #include "glTest.h"
+#include "resources/Texturez.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 
 namespace {
 
 using mshman::TMesh;
-using mshman::TMeshFace;
 using mshman::TMeshGroup;
 
-// A square of side 0.4 around the centre at z = -1.4, four corners, normals
-// +z (index 0) and -z (index 1).
+// A square of side 0.4 around the centre at z = -1.4; normals +z (0) and -z (1).
 TMesh Square() {
   TMesh m;
   m.Vertices = {{-0.2f, -0.2f, -1.4f}, {0.2f, -0.2f, -1.4f}, {0.2f, 0.2f, -1.4f}, {-0.2f, 0.2f, -1.4f}};
@@ -35,21 +34,12 @@ TMeshGroup QuadGroup(int32_t tex1 = 0) {
   return g;
 }
 
-void AddGroup(TMesh& m, TMeshGroup g) {
-  m.Groups.push_back(std::move(g));
+// Square() with the given groups, stored as the only mesh.
+void StoreMesh(std::vector<TMeshGroup> groups) {
+  TMesh m = Square();
+  m.Groups = std::move(groups);
   m.GroupCount = static_cast<int32_t>(m.Groups.size());
-}
-
-// A 1x1 texture of one colour.
-uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
-  GLuint name = 0;
-  const uint8_t px[4] = {r, g, b, 255};
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  return name;
+  mshman::MeshStore.assign(1, m);
 }
 
 GLint BoundTexture() {
@@ -71,7 +61,8 @@ class MeshDraw : public GLTest {
     mshman::Startup();
     mshman::ClearMeshes();
     texMan::TextureTable.assign(3, texMan::TTextureEntry{});
-    texMan::TextureTable[2].GLName = SolidTexture(0, 0, 255);
+    const uint8_t blue[4] = {0, 0, 255, 255};
+    texMan::TextureTable[2].GLName = blue_ = Texturez::UploadTexture(1, 1, GL_RGBA, 0, blue);  // texture number 3
     glBindTexture(GL_TEXTURE_2D, 0);
   }
   void TearDown() override {
@@ -81,53 +72,43 @@ class MeshDraw : public GLTest {
     GLTest::TearDown();
   }
   RGBA Centre() { return ReadPixel(Width() / 2, Height() / 2); }
-  // The mesh is drawn through the host table, as operators reach it.
-  void Draw(int32_t mesh, bool useColours) { dllShared::Host.DrawMesh(mesh, useColours, 0.01f); }
+  // Through the host table, as operators reach it.
+  void Draw(int32_t mesh, bool useColours = false) { dllShared::Host.DrawMesh(mesh, useColours, 0.01f); }
+  GLuint blue_ = 0;
 };
 
-TEST_F(MeshDraw, UntexturedGroupKeepsTheCallersColourUnlessAskedForItsOwn) {
-  TMesh m = Square();
+TEST_F(MeshDraw, GroupColoursOnlyOnRequestAndTextureNIsEntryNMinusOne) {
   TMeshGroup g = QuadGroup();
   g.ColorGreen = 1;
   g.Alpha = 0.5f;
-  AddGroup(m, g);
-  mshman::MeshStore.push_back(m);
-
+  StoreMesh({g});
   glColor4f(1, 0, 0, 1);
   Draw(0, false);
   EXPECT_TRUE(Near(Centre(), RGBA{255, 0, 0, 255})) << Centre();
   EXPECT_EQ(CurrentColour(), (std::vector<float>{1, 0, 0, 1}));
   EXPECT_EQ(BoundTexture(), 0);
-
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   Draw(0, true);
   EXPECT_TRUE(Near(Centre(), RGBA{0, 255, 0, 128})) << Centre();
   EXPECT_EQ(CurrentColour(), (std::vector<float>{0, 1, 0, 0.5f}));
-}
 
-TEST_F(MeshDraw, TextureNumberNIsTableEntryNMinusOneAndStaysBound) {
-  TMesh m = Square();
-  AddGroup(m, QuadGroup(3));
-  mshman::MeshStore.push_back(m);
+  StoreMesh({QuadGroup(3)});
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColor4f(1, 1, 1, 1);
   glTexCoord2f(0.5f, 0.5f);  // meshes send no coordinates: the current one is sampled
-  Draw(0, false);
+  Draw(0);
   EXPECT_TRUE(Near(Centre(), RGBA{0, 0, 255, 255})) << Centre();
-  EXPECT_EQ(BoundTexture(), static_cast<GLint>(texMan::TextureTable[2].GLName));
+  EXPECT_EQ(BoundTexture(), static_cast<GLint>(blue_));
 }
 
 TEST_F(MeshDraw, EachEmittedVertexCarriesItsFacesNormal) {
-  // Two triangles share vertex 2; the left one names normal +z everywhere,
-  // the right one names -z, so with a light from the viewer the left is lit
-  // and the right is dark.
-  TMesh m = Square();
+  // Two triangles share vertex 2: the upper-left one names +z and is lit by a
+  // light from the viewer, the lower-right one names -z and stays dark.
   TMeshGroup g;
   g.Mode = GL_TRIANGLES;
   g.Faces = {{0, 0, 0}, {2, 0, 0}, {3, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}};
   g.FaceCount = 6;
-  AddGroup(m, g);
-  mshman::MeshStore.push_back(m);
-
+  StoreMesh({g});
   glDisable(GL_TEXTURE_2D);
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
@@ -135,99 +116,68 @@ TEST_F(MeshDraw, EachEmittedVertexCarriesItsFacesNormal) {
   glLightfv(GL_LIGHT0, GL_POSITION, pos);
   glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-  Draw(0, false);
+  Draw(0);
   glDisable(GL_LIGHTING);
   glDisable(GL_LIGHT0);
-
   const int c = Width() / 2, d = Width() / 20;
-  EXPECT_GT(ReadPixel(c - d, c + d / 2).r, 150);  // upper-left triangle
-  EXPECT_LT(ReadPixel(c + d, c - d / 2).r, 30);   // lower-right triangle
-  float n[3] = {};
-  glGetFloatv(GL_CURRENT_NORMAL, n);
-  EXPECT_EQ(n[2], -1.0f);
+  EXPECT_GT(ReadPixel(c - d, c + d / 2).r, 150);
+  EXPECT_LT(ReadPixel(c + d, c - d / 2).r, 30);
 }
 
-TEST_F(MeshDraw, NothingIsDrawnForEmptyMissingOrClearedMeshes) {
-  mshman::MeshStore.push_back(Square());  // GroupCount 0
-  const GLuint t = texMan::TextureTable[2].GLName;
-  glBindTexture(GL_TEXTURE_2D, t);
+TEST_F(MeshDraw, MissingEmptyAndClearedMeshesDrawNothingAndTouchNoState) {
+  StoreMesh({});
+  glBindTexture(GL_TEXTURE_2D, blue_);
   glColor4f(0.25f, 0.5f, 0.75f, 1);
   for (int32_t mesh : {0, 1, -1, INT32_MAX}) {
     Draw(mesh, true);
-    EXPECT_EQ(BoundTexture(), static_cast<GLint>(t)) << mesh;
+    EXPECT_EQ(BoundTexture(), static_cast<GLint>(blue_)) << mesh;
     EXPECT_EQ(CurrentColour(), (std::vector<float>{0.25f, 0.5f, 0.75f, 1}));
   }
-  EXPECT_EQ(Centre(), (RGBA{0, 0, 0, 0}));
-
-  TMesh m = Square();
-  AddGroup(m, QuadGroup());
-  mshman::MeshStore.push_back(m);
+  // ClearMesh empties one mesh; out-of-range numbers are ignored.
+  StoreMesh({QuadGroup()});
+  mshman::MeshStore.push_back(Square());
+  for (int32_t mesh : {-1, 2, 0}) mshman::ClearMesh(mesh);
+  EXPECT_TRUE(mshman::MeshStore[0].Groups.empty() && mshman::MeshStore[0].GroupCount == 0);
+  EXPECT_EQ(mshman::MeshStore[1].Vertices.size(), 4u);
+  Draw(0);
   mshman::ClearMeshes();
   EXPECT_EQ(mshman::MeshCount(), 0);
-  Draw(0, false);
-  Draw(1, false);
+  Draw(0);
   EXPECT_EQ(Centre(), (RGBA{0, 0, 0, 0}));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A group naming a vertex or normal outside the arrays, or no GL primitive,
+// is skipped whole; the good groups around it still draw.
 TEST_F(MeshDraw, GroupsWithIndicesOutsideTheArraysAreSkippedWhole) {
-  TMesh m = Square();
-  TMeshGroup badVertex = QuadGroup();
+  TMeshGroup badVertex = QuadGroup(), badNormal = QuadGroup(), badMode = QuadGroup();
   badVertex.Faces[2].VertexIndex = 4;
-  TMeshGroup badNormal = QuadGroup();
   badNormal.Faces[0].NormalIndex = -1;
-  TMeshGroup badMode = QuadGroup();
   badMode.Mode = 99;
-  TMeshGroup lying = QuadGroup();
-  lying.FaceCount = 1000;  // more than it holds: only the faces held are drawn
-  AddGroup(m, badVertex);
-  AddGroup(m, badNormal);
-  AddGroup(m, badMode);
-  mshman::MeshStore.push_back(m);
+  StoreMesh({badVertex, badNormal, badMode});
   glColor4f(1, 1, 1, 1);
-  Draw(0, false);
+  Draw(0);
   EXPECT_EQ(Centre(), (RGBA{0, 0, 0, 0}));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-  // A good group after bad ones is still drawn, and a count that claims
-  // more groups than exist reads none of the missing.
+  TMeshGroup lying = QuadGroup();
+  lying.FaceCount = 1000;  // only the faces held are drawn
   mshman::MeshStore[0].Groups.push_back(lying);
-  mshman::MeshStore[0].GroupCount = 50;
-  Draw(0, false);
+  mshman::MeshStore[0].GroupCount = 50;  // more than exist: none of the missing are read
+  Draw(0);
   EXPECT_TRUE(Near(Centre(), RGBA{255, 255, 255, 255})) << Centre();
 }
 
 TEST_F(MeshDraw, TextureNumbersBeyondTheTableDrawUntextured) {
   for (int32_t tex1 : {4, 100, -3}) {
-    TMesh m = Square();
-    AddGroup(m, QuadGroup(tex1));
-    mshman::MeshStore.assign(1, m);
+    StoreMesh({QuadGroup(tex1)});
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glBindTexture(GL_TEXTURE_2D, texMan::TextureTable[2].GLName);
+    glBindTexture(GL_TEXTURE_2D, blue_);
     glColor4f(1, 1, 0, 1);
-    Draw(0, false);
+    Draw(0);
     EXPECT_EQ(BoundTexture(), 0) << tex1;
     EXPECT_TRUE(Near(Centre(), RGBA{255, 255, 0, 255})) << tex1 << " " << Centre();
   }
-}
-
-TEST(MeshStore, ClearMeshEmptiesOneMeshAndIgnoresOthers) {
-  mshman::MeshStore.assign(2, Square());
-  AddGroup(mshman::MeshStore[0], QuadGroup());
-  mshman::MeshStore[0].FileName = "cube";
-  mshman::MeshStore[0].TexCoords.resize(3);
-  mshman::MeshStore[0].TexCount = 3;
-  mshman::ClearMesh(0);
-  mshman::ClearMesh(-1);
-  mshman::ClearMesh(2);
-  const TMesh& m = mshman::MeshStore[0];
-  EXPECT_EQ(m.FileName, "");
-  EXPECT_EQ(m.VertCount + m.NormCount + m.TexCount + m.GroupCount, 0);
-  EXPECT_TRUE(m.Vertices.empty() && m.Normals.empty() && m.TexCoords.empty() && m.Groups.empty());
-  EXPECT_EQ(mshman::MeshStore[1].Vertices.size(), 4u);
-  EXPECT_EQ(mshman::MeshCount(), 2);
-  mshman::ClearMeshes();
-  EXPECT_EQ(mshman::MeshCount(), 0);
 }
 
 }  // namespace

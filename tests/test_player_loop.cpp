@@ -5,6 +5,8 @@
 
 #include <deque>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "engine/registry.h"
@@ -15,35 +17,33 @@
 
 namespace {
 
-using openglx::TMessage;
-using openglx::TMsgKind;
+using namespace openglx;  // messages, key table and Vk codes
 
 TMessage Key(int vk, bool down = true) { return {down ? TMsgKind::KeyDown : TMsgKind::KeyUp, vk, 0}; }
+const TMessage kQuit{TMsgKind::Quit, 0, 0};
 
 struct FrameRecord {
   int32_t clock, offset, time, frameCount;
 };
 
-// One run of the loop. Messages in `queue` are taken before the next frame;
-// `between(n)` runs after frame n has been shown and may queue input, move
-// the clock or raise the finished flag. The loop is stopped by a quit
-// message after `maxFrames` frames so a faulty rule cannot hang the test.
+// One run of the loop. after[n] is queued once frame n has been shown (after[0]
+// before the first); `between(n)` may move the clock or the music. A quit after
+// `maxFrames` frames keeps a faulty rule from hanging the test.
 struct Harness {
   std::deque<TMessage> queue;
+  std::map<int, std::vector<TMessage>> after;
   uint32_t now = 70000;  // ticks since boot; any value
   uint32_t step = 100;   // ms each frame takes
-  int32_t music = 0;     // the music position, when the music is the clock
+  int32_t music = 0;
   bool musicEnded = false;
   std::vector<int32_t> seeks;
-  int plays = 0;
-  std::vector<FrameRecord> frames;
-  int swaps = 0;
+  int plays = 0, swaps = 0, maxFrames = 50;
   bool started = false;
-  int maxFrames = 50;
+  std::vector<FrameRecord> frames;
   std::function<void(int)> between;
-  std::function<void()> draw;  // extra drawing work inside the frame
+  std::function<void(size_t)> draw;  // extra work inside frame k, from 0
 
-  mainloop::TLoopPlatform Platform() {
+  void Run() {
     mainloop::TLoopPlatform p;
     p.PeekMessage = [this](TMessage& m) {
       if (queue.empty()) return false;
@@ -51,18 +51,16 @@ struct Harness {
       queue.pop_front();
       return true;
     };
-    // The loop reads the start tick first; the first frame comes `step`
-    // ms later.
+    // The loop reads the start tick first; the first frame comes `step` ms later.
     p.GetTickCount = [this] {
       if (started) return now;
       started = true;
-      const uint32_t t = now;
       now += step;
-      return t;
+      return now - step;
     };
     p.RenderFrame = [this] {
       mainloop::UpdateDemoTime();
-      if (draw) draw();
+      if (draw) draw(frames.size());
       frames.push_back({mainloop::FrameClock, mainloop::UserOffset, mainloop::DemoTime, openglx::FrameCount});
     };
     p.SwapBuffers = [this] {
@@ -70,7 +68,8 @@ struct Harness {
       now += step;
       const int n = static_cast<int>(frames.size());
       if (between) between(n);
-      if (n >= maxFrames) queue.push_back({TMsgKind::Quit, 0, 0});
+      for (const TMessage& m : after[n]) queue.push_back(m);
+      if (n >= maxFrames) queue.push_back(kQuit);
     };
     p.MusicPosition = [this] { return music; };
     p.SeekMusic = [this](int32_t ms) {
@@ -80,10 +79,9 @@ struct Harness {
     };
     p.PlayMusic = [this] { ++plays; };
     p.MusicEnded = [this] { return musicEnded; };
-    return p;
+    for (const TMessage& m : after[0]) queue.push_back(m);
+    mainloop::RunFrames(p);
   }
-
-  void Run() { mainloop::RunFrames(Platform()); }
 };
 
 class PlayerLoop : public ::testing::Test {
@@ -93,351 +91,221 @@ class PlayerLoop : public ::testing::Test {
     settings::SoundOff = true;
     settings::ShowFPS = false;
     settings::LoopDemo = false;
-    mainloop::ResetLoopState();
     scheduler::Startup();
     scheduler::UseDemoData(nullptr);
-    scheduler::DemoFinished = 0;
+    Fresh();
   }
   void TearDown() override {
-    settings::SoundOff = saved_.soundOff;
-    settings::ShowFPS = saved_.showFps;
-    settings::LoopDemo = saved_.loop;
-    scheduler::DemoFinished = 0;
+    std::tie(settings::SoundOff, settings::ShowFPS, settings::LoopDemo) = saved_;
     scheduler::UseDemoData(nullptr);
-    mainloop::ResetLoopState();
+    Fresh();
   }
-  struct {
-    bool soundOff, showFps, loop;
-  } saved_{};
+  static void Fresh() {
+    mainloop::ResetLoopState();
+    scheduler::DemoFinished = 0;
+  }
+  // A fresh run of `frames` frames on the frame clock.
+  static Harness Play(int frames, std::map<int, std::vector<TMessage>> after = {},
+                      std::function<void(size_t)> draw = {}, int32_t offset = 0) {
+    Fresh();
+    mainloop::UserOffset = offset;
+    Harness h;
+    h.maxFrames = frames;
+    h.after = std::move(after);
+    h.draw = std::move(draw);
+    h.Run();
+    return h;
+  }
+  std::tuple<bool, bool, bool> saved_;
 };
 
-TEST_F(PlayerLoop, FrameClockMovesHalfWayWithTruncatingDivision) {
+TEST_F(PlayerLoop, FrameClockMovesHalfWayAcrossTickWrap) {
   Harness h;
+  h.now = 0xFFFFFFFFu - 50;  // the counter wraps during the run
   h.maxFrames = 5;
-  // Frame k is drawn when the ticks have moved by `elapsed[k]` since the
-  // loop started.
   const uint32_t start = h.now;
-  const uint32_t elapsed[] = {101, 201, 203, 1000, 1001};
+  const uint32_t elapsed[] = {101, 201, 203, 1000, 1001};  // at frame k, since the loop began
   h.step = elapsed[0];
   h.between = [&](int n) {
     if (n < 5) h.now = start + elapsed[n];
   };
   h.Run();
   ASSERT_EQ(h.frames.size(), 5u);
-  // The first frame's clock is half the time since the loop began.
-  EXPECT_EQ(h.frames[0].clock, 50);
-  EXPECT_EQ(h.frames[1].clock, 125);  // (50 + 201) / 2
-  EXPECT_EQ(h.frames[2].clock, 164);  // (125 + 203) / 2
-  EXPECT_EQ(h.frames[3].clock, 582);
-  EXPECT_EQ(h.frames[4].clock, 791);
-  for (const auto& f : h.frames) EXPECT_EQ(f.time, f.clock);
-  EXPECT_EQ(h.swaps, 5);
+  // The first frame's clock is half the time since the loop began; then (clock + elapsed) / 2.
+  const int32_t expected[] = {50, 125, 164, 582, 791};
+  for (int k = 0; k < 5; ++k) {
+    EXPECT_EQ(h.frames[k].clock, expected[k]) << k;
+    EXPECT_EQ(h.frames[k].time, expected[k]) << k;
+  }
 }
 
-TEST_F(PlayerLoop, FrameClockSurvivesTickCounterWrap) {
-  Harness h;
-  h.now = 0xFFFFFFFFu - 50;  // the counter wraps during the run
-  h.maxFrames = 3;
-  h.Run();
-  ASSERT_EQ(h.frames.size(), 3u);
-  EXPECT_EQ(h.frames[0].clock, 50);
-  EXPECT_EQ(h.frames[1].clock, 125);  // (50 + 200) / 2
-  EXPECT_EQ(h.frames[2].clock, 212);  // (125 + 300) / 2
-}
-
-TEST_F(PlayerLoop, KeyOrderWithinOneFrame) {
-  Harness h;
-  h.maxFrames = 4;
-  h.between = [&](int n) {
-    if (n == 1) {
-      // F3 and F2 together: F3 now, F2 in the next frame.
-      h.queue.push_back(Key(openglx::VkF3));
-      h.queue.push_back(Key(openglx::VkF2));
-    }
-  };
-  h.Run();
-  ASSERT_EQ(h.frames.size(), 4u);
+TEST_F(PlayerLoop, KeyOrderAndRepeat) {
+  // F3 and F2 in one frame: F3 now, F2 in the next frame.
+  Harness h = Play(4, {{1, {Key(VkF3), Key(VkF2)}}});
   EXPECT_EQ(h.frames[1].offset, 0);
-  EXPECT_EQ(h.frames[2].offset, 1000);  // after F3
-  EXPECT_EQ(h.frames[3].offset, 0);     // after F2
-  EXPECT_EQ(openglx::KeyDown[openglx::VkF2], 0);
-  EXPECT_EQ(openglx::KeyDown[openglx::VkF3], 0);
+  EXPECT_EQ(h.frames[2].offset, 1000);
+  EXPECT_EQ(h.frames[3].offset, 0);
+  EXPECT_EQ(KeyDown[VkF2] + KeyDown[VkF3], 0);
 
-  // F5 acts first, then F1 sets the offset to 0.
-  mainloop::ResetLoopState();
-  mainloop::UserOffset = 5000;
-  Harness g;
-  g.maxFrames = 3;
-  g.between = [&](int n) {
-    if (n == 1) {
-      g.queue.push_back(Key(openglx::VkF1));
-      g.queue.push_back(Key(openglx::VkF5));
-    }
-  };
-  g.Run();
-  EXPECT_EQ(g.frames[2].offset, 0);
+  // F5 acts first, then F1 puts the offset to 0.
+  h = Play(3, {{1, {Key(VkF1), Key(VkF5)}}}, {}, 5000);
+  EXPECT_EQ(h.frames[2].offset, 0);
 
-  // F5 alone with sound off: the demo time starts again from 0.
-  mainloop::ResetLoopState();
-  Harness f;
-  f.maxFrames = 4;
-  f.between = [&](int n) {
-    if (n == 2) f.queue.push_back(Key(openglx::VkF5));
-  };
-  f.Run();
-  EXPECT_EQ(f.frames[3].offset, -f.frames[2].clock);
-  EXPECT_EQ(f.frames[3].time, f.frames[3].clock - f.frames[2].clock);
-  EXPECT_TRUE(f.seeks.empty());
-}
+  // F5 with sound off: the demo time starts again from 0, no seek.
+  h = Play(4, {{2, {Key(VkF5)}}});
+  EXPECT_EQ(h.frames[3].offset, -h.frames[2].clock);
+  EXPECT_EQ(h.frames[3].time, h.frames[3].clock - h.frames[2].clock);
+  EXPECT_TRUE(h.seeks.empty());
 
-TEST_F(PlayerLoop, HeldKeyRepeatsAndQuickTapDoesNothing) {
-  Harness h;
-  h.maxFrames = 5;
-  // Auto-repeat: a key-down arrives before every frame while held.
-  h.between = [&](int n) {
-    if (n <= 3) h.queue.push_back(Key(openglx::VkF3));
-    if (n == 4) h.queue.push_back(Key(openglx::VkF3, false));
-  };
-  h.Run();
+  // Held: auto-repeat sends a key-down before every frame.
+  h = Play(5, {{1, {Key(VkF3)}}, {2, {Key(VkF3)}}, {3, {Key(VkF3)}}, {4, {Key(VkF3, false)}}});
   EXPECT_EQ(h.frames[4].offset, 3000);
   EXPECT_EQ(mainloop::UserOffset, 3000);
 
   // Pressed and released before the next frame: the queue is emptied first.
-  mainloop::ResetLoopState();
-  Harness g;
-  g.maxFrames = 3;
-  g.between = [&](int n) {
-    if (n == 1) {
-      g.queue.push_back(Key(openglx::VkF2));
-      g.queue.push_back(Key(openglx::VkF2, false));
-    }
-  };
-  g.Run();
-  for (const auto& f : g.frames) EXPECT_EQ(f.offset, 0);
+  h = Play(3, {{1, {Key(VkF2), Key(VkF2, false)}}});
+  for (const auto& f : h.frames) EXPECT_EQ(f.offset, 0);
 }
 
 TEST_F(PlayerLoop, EndingConditions) {
-  {  // The finished flag ends the loop after the frame that raised it.
-    Harness h;
-    h.draw = [&] {
-      if (h.frames.size() == 2) scheduler::DemoFinished = 1;
+  const auto finishAt = [](size_t k) {
+    return [k](size_t frame) {
+      if (frame == k) scheduler::DemoFinished = 1;
     };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 3u);
-    EXPECT_EQ(h.swaps, 3);  // that frame was shown
-  }
-  {  // ... and the keys of that frame are still handled.
-    mainloop::ResetLoopState();
-    scheduler::DemoFinished = 0;
-    Harness h;
-    h.queue.push_back(Key(openglx::VkF3));
-    h.draw = [] { scheduler::DemoFinished = 1; };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 1u);
-    EXPECT_EQ(mainloop::UserOffset, 1000);
-  }
-  {  // Escape held while the flag is raised: the loop ends, no key acts.
-    mainloop::ResetLoopState();
-    scheduler::DemoFinished = 0;
-    Harness h;
-    h.queue.push_back(Key(openglx::VkF1));
-    h.queue.push_back(Key(openglx::VkEscape));
-    h.draw = [] { scheduler::DemoFinished = 1; };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 1u);
-    EXPECT_EQ(openglx::KeyDown[openglx::VkF1], 1);
-  }
-  {  // Escape alone: the frame after the key is the last.
-    mainloop::ResetLoopState();
-    scheduler::DemoFinished = 0;
-    Harness h;
-    h.between = [&](int n) {
-      if (n == 3) h.queue.push_back(Key(openglx::VkEscape));
-    };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 4u);
-  }
-  {  // A quit message (the window was closed) ends before another frame.
-    mainloop::ResetLoopState();
-    Harness h;
-    h.between = [&](int n) {
-      if (n == 2) {
-        h.queue.push_back({TMsgKind::Quit, 0, 0});
-        h.queue.push_back(Key(openglx::VkF3));
-      }
-    };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 2u);
-    EXPECT_EQ(openglx::KeyDown[openglx::VkF3], 0);  // never reached
-  }
+  };
+  // The finished flag ends the loop after the frame that raised it, which is shown,
+  Harness h = Play(50, {}, finishAt(2));
+  EXPECT_EQ(h.frames.size(), 3u);
+  EXPECT_EQ(h.swaps, 3);
+  // ... and the keys of that frame are still handled,
+  h = Play(50, {{0, {Key(VkF3)}}}, finishAt(0));
+  EXPECT_EQ(h.frames.size(), 1u);
+  EXPECT_EQ(mainloop::UserOffset, 1000);
+  // ... unless Escape is down: then no key acts.
+  h = Play(50, {{0, {Key(VkF1), Key(VkEscape)}}}, finishAt(0));
+  EXPECT_EQ(h.frames.size(), 1u);
+  EXPECT_EQ(KeyDown[VkF1], 1);
+  // Escape alone: the frame after the key is the last.
+  EXPECT_EQ(Play(50, {{3, {Key(VkEscape)}}}).frames.size(), 4u);
+  // A quit message (the window was closed) ends before another frame.
+  EXPECT_EQ(Play(50, {{2, {kQuit, Key(VkF3)}}}).frames.size(), 2u);
+  EXPECT_EQ(KeyDown[VkF3], 0);
 }
 
-TEST_F(PlayerLoop, FrameRateTimerTurnsCountIntoText) {
-  Harness h;
-  h.maxFrames = 7;
-  h.between = [&](int n) {
-    if (n == 4) {
-      h.queue.push_back({TMsgKind::Timer, 2, 0});  // not ours
-      h.queue.push_back({TMsgKind::Timer, openglx::FrameRateTimerId, 0});
-    }
-  };
-  h.Run();
-  EXPECT_EQ(openglx::FPSText, "FPS: 4");
-  // Counting goes on with the overlay off, from 0 after each update.
-  EXPECT_FALSE(settings::ShowFPS);
+TEST_F(PlayerLoop, FrameRateTimerCountsWithTheOverlayOff) {
+  // The first timer is not ours.
+  const Harness h = Play(7, {{4, {{TMsgKind::Timer, 2, 0}, {TMsgKind::Timer, FrameRateTimerId, 0}}}});
+  EXPECT_EQ(FPSText, "FPS: 4");
+  // Counting starts again from 0 after each update.
   EXPECT_EQ(h.frames[4].frameCount, 1);
-  EXPECT_EQ(openglx::FrameCount, 3);
+  EXPECT_EQ(FrameCount, 3);
 }
 
 TEST_F(PlayerLoop, MusicIsTheClockWhenSoundIsOn) {
   settings::SoundOff = false;
-  mainloop::ResetLoopState();
-  mainloop::FrameClockTimeBase = false;
+  Fresh();
+  ASSERT_FALSE(mainloop::FrameClockTimeBase);
   Harness h;
   h.maxFrames = 4;
   h.music = 1234;
-  h.between = [&](int n) {
-    h.music += 40;
-    if (n == 1) h.queue.push_back(Key(openglx::VkF2));
-    if (n == 2) h.queue.push_back(Key(openglx::VkF5));
-  };
+  h.between = [&](int) { h.music += 40; };
+  h.after = {{1, {Key(VkF2)}}, {2, {Key(VkF5)}}};
   h.Run();
   EXPECT_EQ(h.frames[0].time, 1234);
   EXPECT_EQ(h.frames[1].time, 1274);
   EXPECT_EQ(h.frames[2].time, 1314 - 1000);
   // F5 seeks the music to 0 and keeps the offset.
-  ASSERT_EQ(h.seeks, std::vector<int32_t>{0});
-  EXPECT_EQ(h.frames[3].offset, -1000);
-  EXPECT_EQ(h.frames[3].time, -1000);  // the music was just put back to 0
-  // Without looping, music that has ended keeps the loop running.
+  EXPECT_EQ(h.seeks, std::vector<int32_t>{0});
+  EXPECT_EQ(h.frames[3].time, -1000);
   EXPECT_EQ(h.plays, 0);
 }
 
 TEST_F(PlayerLoop, LoopDemoStartsAgainFromZero) {
   settings::LoopDemo = true;
-  {
-    Harness h;
-    h.maxFrames = 6;
-    h.draw = [&] {
-      if (h.frames.size() == 3) scheduler::DemoFinished = 1;
-    };
-    h.Run();
-    ASSERT_EQ(h.frames.size(), 6u);  // not ended by the flag
-    EXPECT_EQ(scheduler::DemoFinished, 0);
-    EXPECT_EQ(h.frames[4].offset, -h.frames[3].clock);
-    EXPECT_LT(h.frames[4].time, h.frames[3].time);
-    EXPECT_GE(h.frames[4].time, 0);
-  }
-  {  // With music: the end of the track starts the demo again.
-    settings::SoundOff = false;
-    mainloop::ResetLoopState();
-    mainloop::FrameClockTimeBase = false;
-    Harness h;
-    h.maxFrames = 4;
-    h.music = 5000;
-    h.between = [&](int n) {
-      if (n == 2) h.musicEnded = true;
-    };
-    h.Run();
-    EXPECT_EQ(h.seeks, std::vector<int32_t>{0});
-    EXPECT_EQ(h.plays, 1);
-    EXPECT_EQ(h.frames[3].time, 0);
-  }
-  {  // Escape still ends a looping demo.
-    mainloop::ResetLoopState();
-    Harness h;
-    h.between = [&](int n) {
-      if (n == 2) h.queue.push_back(Key(openglx::VkEscape));
-    };
-    h.Run();
-    EXPECT_EQ(h.frames.size(), 3u);
-  }
+  Harness h = Play(6, {}, [](size_t k) {
+    if (k == 3) scheduler::DemoFinished = 1;
+  });
+  ASSERT_EQ(h.frames.size(), 6u);  // not ended by the flag
+  EXPECT_EQ(scheduler::DemoFinished, 0);
+  EXPECT_EQ(h.frames[4].offset, -h.frames[3].clock);
+  EXPECT_GE(h.frames[4].time, 0);
+  EXPECT_LT(h.frames[4].time, h.frames[3].time);
+  EXPECT_EQ(Play(50, {{2, {Key(VkEscape)}}}).frames.size(), 3u);  // Escape still ends it
+  // With music: the end of the track seeks to 0 and plays again.
+  settings::SoundOff = false;
+  Fresh();
+  Harness m;
+  m.maxFrames = 4;
+  m.music = 5000;
+  m.between = [&](int n) { m.musicEnded = m.musicEnded || n == 2; };
+  m.Run();
+  EXPECT_EQ(m.seeks, std::vector<int32_t>{0});
+  EXPECT_EQ(m.plays, 1);
+  EXPECT_EQ(m.frames[3].time, 0);
 }
 
 // ---- the keys against the real track scheduler ----
 
-struct RecordingOp {
-  std::vector<int32_t> renders;  // times
-  int creates = 0;
-};
-RecordingOp recorder;
-
-int32_t RecCreate(int32_t) {
-  ++recorder.creates;
-  return 0;
-}
-void RecFree(uint8_t) {}
-void RecRender(uint8_t, int32_t, int32_t, int32_t time, int32_t, float, float) { recorder.renders.push_back(time); }
+std::vector<int32_t> renders;  // times the recording operator was drawn at
+int creates = 0;
 
 class PlayerLoopTracks : public PlayerLoop {
  protected:
   void SetUp() override {
     PlayerLoop::SetUp();
-    saved_ = registry::Operators[0];
-    op_ = dllShared::fOperator{};
+    savedOp_ = registry::Operators[0];
     op_.Name = "recorder";
-    op_.CreateInstance = RecCreate;
-    op_.FreeInstance = RecFree;
-    op_.Render = RecRender;
+    op_.CreateInstance = [](int32_t) -> int32_t {
+      ++creates;
+      return 0;
+    };
+    op_.FreeInstance = [](uint8_t) {};
+    op_.Render = [](uint8_t, int32_t, int32_t, int32_t time, int32_t, float, float) { renders.push_back(time); };
     registry::Operators[0] = &op_;
-    recorder = {};
   }
   void TearDown() override {
-    registry::Operators[0] = saved_;
+    registry::Operators[0] = savedOp_;
     PlayerLoop::TearDown();
   }
-  void Use(std::vector<scheduler::TDemoEvent> events) {
-    data_.Events = std::move(events);
-    data_.EventCount = static_cast<int32_t>(data_.Events.size());
-    scheduler::UseDemoData(&data_);
-    scheduler::ResetTracks();
-  }
-  static scheduler::TDemoEvent Event(int32_t start, int32_t length) {
+  // Plays one event with frames every 100 ms; `key` goes in after frame `at`.
+  Harness PlayEvent(int32_t start, int32_t length, int at, int key) {
     scheduler::TDemoEvent e{};
     e.Start = start;
     e.Length = length;
-    return e;
+    data_.Events = {e};
+    data_.EventCount = 1;
+    scheduler::UseDemoData(&data_);
+    scheduler::ResetTracks();
+    renders.clear();
+    creates = 0;
+    return Play(25, {{at, {Key(key)}}}, [](size_t) { scheduler::RenderTracks(mainloop::DemoTime); });
   }
   dllShared::fOperator op_{};
-  dllShared::fOperator* saved_ = nullptr;
+  dllShared::fOperator* savedOp_ = nullptr;
   scheduler::TDemoData data_;
 };
 
-TEST_F(PlayerLoopTracks, F3SkipsAnEventInsideTheSkippedSecond) {
-  // Frames every 100 ms; the clock runs half a frame behind.
-  Use({Event(1200, 300)});
-  Harness h;
-  h.maxFrames = 30;
-  h.draw = [] { scheduler::RenderTracks(mainloop::DemoTime); };
-  h.between = [&](int n) {
-    if (n == 10) h.queue.push_back(Key(openglx::VkF3));
-  };
-  h.Run();
+TEST_F(PlayerLoopTracks, F3SkipsWithoutReset) {
+  const Harness h = PlayEvent(1200, 300, 10, VkF3);
   ASSERT_LT(h.frames[10].time, 1200);
   ASSERT_GT(h.frames[11].time, 1500);
-  EXPECT_TRUE(recorder.renders.empty());
+  EXPECT_TRUE(renders.empty());  // an event inside the skipped second never starts
+  PlayEvent(0, 5000, 3, VkF3);
+  EXPECT_EQ(creates, 1);  // a running event stays bound: no reset
 }
 
 TEST_F(PlayerLoopTracks, F2EarlyGivesNegativeTimeAndEventsWait) {
-  Use({Event(0, 5000)});
-  Harness h;
-  h.maxFrames = 20;
-  h.draw = [] { scheduler::RenderTracks(mainloop::DemoTime); };
-  h.between = [&](int n) {
-    if (n == 3) h.queue.push_back(Key(openglx::VkF2));
-  };
-  h.Run();
-  // The key acts after the fourth frame; the frames after it lie before 0
-  // for a while, and the event is drawn in exactly the frames at or after 0.
+  const Harness h = PlayEvent(0, 5000, 3, VkF2);
   EXPECT_GE(h.frames[3].time, 0);
   EXPECT_LT(h.frames[4].time, 0);
+  // The event is drawn in exactly the frames at or after 0.
   std::vector<int32_t> expected;
   for (const auto& f : h.frames)
     if (f.time >= 0) expected.push_back(f.time);
-  EXPECT_EQ(recorder.renders, expected);
+  EXPECT_EQ(renders, expected);
   EXPECT_LT(expected.size(), h.frames.size());
-  // The reset made the track search again and bind the event anew.
-  EXPECT_EQ(recorder.creates, 2);
+  // The reset made the track bind the event anew.
+  EXPECT_EQ(creates, 2);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
-// The playback window on the offscreen video driver: creation with its
-// full-screen fallback, the GL state InitGL leaves, the frame-rate font and
-// the resize rule.
+// The playback window on the offscreen video driver: creation, the resize rule and the frame-rate font. (A refused full-screen
+// mode is tried under X in test_player_run: the offscreen driver takes any size.)
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,8 +36,6 @@ class PlayerWindow : public ::testing::Test {
     savedSettings_ = {settings::SoundOff, settings::ShowFPS, settings::ScreenWidth, settings::ScreenHeight};
     settings::SoundOff = true;
     settings::ShowFPS = false;
-    oldCwd_ = fs::current_path();
-    dir_ = testutil::TempDir("player-window");
     fs::current_path(dir_);  // no demo.qvl here: an empty timeline
     oldSink_ = messages::SetSink([this](const std::string& c, const std::string& t) { boxes_.emplace_back(c, t); });
   }
@@ -49,81 +46,44 @@ class PlayerWindow : public ::testing::Test {
     fs::remove_all(dir_);
     dllShared::Host = savedHost_;
     std::copy(savedOps_.begin(), savedOps_.end(), std::begin(registry::Operators));
-    settings::SoundOff = savedSettings_.soundOff;
-    settings::ShowFPS = savedSettings_.showFps;
-    settings::ScreenWidth = savedSettings_.w;
-    settings::ScreenHeight = savedSettings_.h;
+    std::tie(settings::SoundOff, settings::ShowFPS, settings::ScreenWidth, settings::ScreenHeight) = savedSettings_;
     openglx::FontBase = 0;
-    // Give the shared offscreen context of the other GL tests back.
-    if (offscreen::IsOpen()) offscreen::Open(1, 1);
-  }
-
-  bool Shown(const std::string& caption, const std::string& text) const {
-    return std::find(boxes_.begin(), boxes_.end(), std::make_pair(caption, text)) != boxes_.end();
+    mainloop::ResetLoopState();
+    if (offscreen::IsOpen()) offscreen::Open(1, 1);  // give the other GL tests their context back
   }
 
   dllShared::fHost savedHost_{};
   std::array<dllShared::fOperator*, registry::OperatorCount> savedOps_{};
-  struct {
-    bool soundOff, showFps;
-    int32_t w, h;
-  } savedSettings_{};
-  fs::path oldCwd_, dir_;
+  std::tuple<bool, bool, int32_t, int32_t> savedSettings_;
+  fs::path oldCwd_ = fs::current_path(), dir_ = testutil::TempDir("player-window");
   messages::Sink oldSink_;
   std::vector<std::pair<std::string, std::string>> boxes_;
 };
 
-// The refused full-screen mode is tried under X (test_player_run): the
-// offscreen driver takes any size.
-TEST_F(PlayerWindow, WindowedStartIsVisibleWithItsClientSize) {
+TEST_F(PlayerWindow, WindowedStartStateAndResize) {
+  dllShared::Host.DrawMesh = nullptr;
   settings::ScreenWidth = 123;
   settings::ScreenHeight = 77;
   ASSERT_TRUE(openglx::CreateGLWindow(123, 77, false, 32));
-  EXPECT_TRUE(std::none_of(boxes_.begin(), boxes_.end(), [](const auto& b) { return b.first == "Whoops..."; }));
+  // No mesh drawing: the warning box, and no full-screen complaint.
+  EXPECT_EQ(boxes_, (std::vector<std::pair<std::string, std::string>>{{":(", "crash"}}));
   SDL_Window* w = SDL_GL_GetCurrentWindow();
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN, 0u);
-  EXPECT_NE(SDL_GetWindowFlags(w) & SDL_WINDOW_SHOWN, 0u);
+  EXPECT_EQ(SDL_GetWindowFlags(w) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN), SDL_WINDOW_SHOWN);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   int cw = 0, ch = 0;
   SDL_GetWindowSize(w, &cw, &ch);
-  EXPECT_EQ(cw, 123);
-  EXPECT_EQ(ch, 77);
+  EXPECT_EQ(std::make_pair(cw, ch), std::make_pair(123, 77));
+  EXPECT_EQ(std::make_pair(scheduler::RenderWidth, scheduler::RenderHeight), std::make_pair(123, 77));
   EXPECT_EQ(std::string(SDL_GetWindowTitle(w)).rfind("Now playing: ", 0), 0u);
-  EXPECT_EQ(scheduler::RenderWidth, 123);
-  EXPECT_EQ(scheduler::RenderHeight, 77);
-}
 
-TEST_F(PlayerWindow, InitGLLeavesTheBaselineStateAndWarnsWithoutMeshes) {
-  dllShared::Host.DrawMesh = nullptr;
-  ASSERT_TRUE(openglx::CreateGLWindow(64, 64, false, 32));
-  EXPECT_TRUE(Shown(":(", "crash"));
-  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  GLint v = 0;
-  glGetIntegerv(GL_DEPTH_FUNC, &v);
-  EXPECT_EQ(v, GL_LESS);
-  glGetIntegerv(GL_BLEND_SRC, &v);
-  EXPECT_EQ(v, GL_SRC_ALPHA);
-  glGetIntegerv(GL_BLEND_DST, &v);
-  EXPECT_EQ(v, GL_ONE_MINUS_SRC_ALPHA);
-  glGetIntegerv(GL_SHADE_MODEL, &v);
-  EXPECT_EQ(v, GL_SMOOTH);
-  glGetIntegerv(GL_MATRIX_MODE, &v);
-  EXPECT_EQ(v, GL_MODELVIEW);
-  // Without the overlay no font is made.
-  EXPECT_EQ(openglx::FontBase, 0u);
-  EXPECT_FALSE(glIsList(1));
-}
+  EXPECT_EQ(openglx::FontBase, 0u);  // no overlay, no font
 
-TEST_F(PlayerWindow, ZeroHeightResizeKeepsAViewportOfOneRow) {
-  ASSERT_TRUE(openglx::CreateGLWindow(64, 64, false, 32));
+  // A zero height keeps a viewport of one row.
   openglx::WindowProc({openglx::TMsgKind::Size, 200, 0});
   GLint vp[4] = {};
   glGetIntegerv(GL_VIEWPORT, vp);
-  EXPECT_EQ(vp[2], 200);
-  EXPECT_EQ(vp[3], 1);
+  EXPECT_EQ(std::make_pair(vp[2], vp[3]), std::make_pair(200, 1));
   GLfloat p[16] = {};
   glGetFloatv(GL_PROJECTION_MATRIX, p);
   EXPECT_NEAR(p[5] / p[0], 200.0f, 0.01f);  // aspect width / 1
@@ -136,12 +96,11 @@ TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {
   ASSERT_TRUE(openglx::CreateGLWindow(160, 120, false, 32));
   ASSERT_NE(openglx::FontBase, 0u);
   for (uint32_t i = 0; i < 96; ++i) EXPECT_TRUE(glIsList(openglx::FontBase + i)) << i;
-
-  mainloop::ResetLoopState();
-  openglx::FPSText = "FPS: 888";
-  mainloop::RenderFrame();
   // White pixels in the top-left quarter and elsewhere.
-  auto count = [] {
+  auto drawn = [](const std::string& text) {
+    mainloop::ResetLoopState();
+    openglx::FPSText = text;
+    mainloop::RenderFrame();
     glFinish();
     const auto px = offscreen::ReadPixels(160, 120);
     std::pair<int, int> n{0, 0};
@@ -152,26 +111,16 @@ TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {
       }
     return n;
   };
-  const auto drawn = count();
-  EXPECT_GT(drawn.first, 15);
-  EXPECT_EQ(drawn.second, 0);
-
-  // An empty text draws nothing.
-  openglx::FPSText.clear();
-  mainloop::RenderFrame();
-  EXPECT_EQ(count(), std::make_pair(0, 0));
-  mainloop::ResetLoopState();
+  const auto n = drawn("FPS: 888");
+  EXPECT_GT(n.first, 15);
+  EXPECT_EQ(n.second, 0);
+  EXPECT_EQ(drawn(""), std::make_pair(0, 0));
 }
 
 TEST(PlayerWindowKeys, SdlKeysMapToWindowsVirtualKeys) {
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_ESCAPE), 27);
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_F1), 112);
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_F2), 113);
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_F3), 114);
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_F5), 116);
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_a), 'A');
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_9), '9');
-  EXPECT_EQ(openglx::VirtualKeyOf(SDLK_MENU), 0);
+  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_ESCAPE, 27}, {SDLK_F1, 112}, {SDLK_F2, 113}, {SDLK_F3, 114},
+                                              {SDLK_F5, 116},    {SDLK_a, 'A'},  {SDLK_9, '9'},  {SDLK_MENU, 0}};
+  for (const auto& [sdl, vk] : keys) EXPECT_EQ(openglx::VirtualKeyOf(sdl), vk) << sdl;
 }
 
 }  // namespace

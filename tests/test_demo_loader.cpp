@@ -8,6 +8,7 @@
 #include "data/demo.h"
 #include "data/filestuff.h"
 #include "demoWriter.h"
+#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
@@ -23,15 +24,6 @@ using filestuff::WriteBlock;
 using filestuff::WriteInt;
 using filestuff::WriteString;
 using Values = std::function<void()>;
-
-void StartModules() {
-  filestuff::Startup();
-  mshman::Startup();
-  texMan::Startup();
-  registry::Startup();
-  scheduler::Startup();
-  demo::Startup();
-}
 
 std::string WriteIn(const std::filesystem::path& dir, const std::string& name, const Values& values) {
   const std::string path = (dir / name).string();
@@ -52,7 +44,7 @@ class DemoLoader : public ::testing::Test {
  protected:
   void SetUp() override {
     dir = testutil::TempDir("loader");
-    StartModules();
+    modules::StartModules();
   }
   void TearDown() override {
     demo::LoadDemoWithoutTextures((dir / "none").string(), false);  // clears what a test loaded
@@ -276,7 +268,7 @@ class DemoLoaderGL : public GLTest {
   void SetUp() override {
     GLTest::SetUp();
     dir = testutil::TempDir("loadergl");
-    StartModules();
+    modules::StartModules();
   }
   void TearDown() override {
     demo::LoadDemo((dir / "none").string(), false);

@@ -36,7 +36,7 @@ struct WriterState {
   std::vector<unsigned char> out;
 };
 
-OpenFile demoFile;
+OpenFile DemoFile;  // the one open demo file
 DirectoryState dir;
 WriterState writer;
 
@@ -46,21 +46,21 @@ std::string Describe(std::string_view key) {
 }
 
 [[noreturn]] void Fail(std::string_view key, int64_t offset, std::string_view what) {
-  throw ReadError(demoFile.name + ": " + std::string(what) + " (" + Describe(key) + ", offset " +
+  throw ReadError(DemoFile.name + ": " + std::string(what) + " (" + Describe(key) + ", offset " +
                   std::to_string(offset) + ")");
 }
 
 // Copies `size` bytes from the current position, or throws.
 void Take(std::string_view key, void* dest, int64_t size) {
-  if (!demoFile.open) throw ReadError("no demo file is open (" + Describe(key) + ")");
-  if (size < 0) Fail(key, demoFile.pos, "negative read size " + std::to_string(size));
-  const int64_t have = static_cast<int64_t>(demoFile.bytes.size()) - demoFile.pos;
+  if (!DemoFile.open) throw ReadError("no demo file is open (" + Describe(key) + ")");
+  if (size < 0) Fail(key, DemoFile.pos, "negative read size " + std::to_string(size));
+  const int64_t have = static_cast<int64_t>(DemoFile.bytes.size()) - DemoFile.pos;
   if (size > have)
-    Fail(key, demoFile.pos,
+    Fail(key, DemoFile.pos,
          "read of " + std::to_string(size) + " bytes past the end of the file (" + std::to_string(have) +
              " left)");
-  if (size > 0) std::memcpy(dest, demoFile.bytes.data() + demoFile.pos, static_cast<size_t>(size));
-  demoFile.pos += size;
+  if (size > 0) std::memcpy(dest, DemoFile.bytes.data() + DemoFile.pos, static_cast<size_t>(size));
+  DemoFile.pos += size;
 }
 
 int32_t TakeInt(std::string_view key) {
@@ -82,9 +82,9 @@ void TakeShortString(std::string_view key, std::string& out) {
 void ReadDirectory() {
   const int32_t count = TakeInt("directory count");
   // Every entry needs at least a length byte and a 4-byte offset.
-  const int64_t left = static_cast<int64_t>(demoFile.bytes.size()) - demoFile.pos;
+  const int64_t left = static_cast<int64_t>(DemoFile.bytes.size()) - DemoFile.pos;
   if (count < 0 || static_cast<int64_t>(count) * 5 > left)
-    Fail("directory count", demoFile.pos - 4,
+    Fail("directory count", DemoFile.pos - 4,
          "directory count " + std::to_string(count) + " cannot fit in the file");
   dir.entries.clear();
   dir.index.clear();
@@ -142,10 +142,10 @@ OpenResult OpenDemoFile(const std::string& path) {
   if (in.bad()) return OpenResult::CannotOpen;
   if (bytes.size() < sizeof Signature || std::memcmp(bytes.data(), Signature, sizeof Signature) != 0)
     return OpenResult::WrongSignature;
-  demoFile.open = true;
-  demoFile.name = path;
-  demoFile.bytes = std::move(bytes);
-  demoFile.pos = sizeof Signature;
+  DemoFile.open = true;
+  DemoFile.name = path;
+  DemoFile.bytes = std::move(bytes);
+  DemoFile.pos = sizeof Signature;
   try {
     ReadDirectory();
   } catch (...) {
@@ -156,16 +156,16 @@ OpenResult OpenDemoFile(const std::string& path) {
 }
 
 void CloseDemoFile() {
-  demoFile.open = false;
-  demoFile.bytes.clear();
-  demoFile.bytes.shrink_to_fit();
-  demoFile.pos = 0;
+  DemoFile.open = false;
+  DemoFile.bytes.clear();
+  DemoFile.bytes.shrink_to_fit();
+  DemoFile.pos = 0;
 }
 
-bool IsOpen() { return demoFile.open; }
-const std::string& OpenFileName() { return demoFile.name; }
-int64_t FileSize() { return static_cast<int64_t>(demoFile.bytes.size()); }
-int64_t FilePosition() { return demoFile.pos; }
+bool IsOpen() { return DemoFile.open; }
+const std::string& OpenFileName() { return DemoFile.name; }
+int64_t FileSize() { return static_cast<int64_t>(DemoFile.bytes.size()); }
+int64_t FilePosition() { return DemoFile.pos; }
 const std::vector<TDirEntry>& Directory() { return dir.entries; }
 
 std::string UpperKey(std::string_view s) {
@@ -179,10 +179,10 @@ bool FindKey(std::string_view name) {
   auto it = dir.index.find(UpperKey(name));
   if (it == dir.index.end()) return false;
   const TDirEntry& e = dir.entries[static_cast<size_t>(it->second)];
-  if (!demoFile.open) throw ReadError("no demo file is open (" + Describe(name) + ")");
-  if (e.Offset < 0 || e.Offset > static_cast<int64_t>(demoFile.bytes.size()))
+  if (!DemoFile.open) throw ReadError("no demo file is open (" + Describe(name) + ")");
+  if (e.Offset < 0 || e.Offset > static_cast<int64_t>(DemoFile.bytes.size()))
     Fail(name, e.Offset, "value offset lies beyond the end of the file");
-  demoFile.pos = e.Offset;
+  DemoFile.pos = e.Offset;
   return true;
 }
 
@@ -205,7 +205,7 @@ void ReadRaw(void* dest, int32_t size) { Take({}, dest, size); }
 
 void ReadShortString(std::string& out) { TakeShortString({}, out); }
 
-void Damaged(std::string_view key, std::string_view what) { Fail(key, demoFile.pos, what); }
+void Damaged(std::string_view key, std::string_view what) { Fail(key, DemoFile.pos, what); }
 
 // ---- writing ----
 

@@ -85,7 +85,8 @@ TEST_F(CaptureExample, FaderColoursTheBackground) {
   EXPECT_TRUE(Near(Frame(0).At(300, 10), 5, 5, 26));
   EXPECT_TRUE(Near(Frame(5000).At(300, 10), 35, 9, 51));
   // Fader 1 fades to black over the last second: half-way at 9500.
-  const uint8_t* p = Frame(9500).At(300, 10);
+  const Image late = Frame(9500);
+  const uint8_t* p = late.At(300, 10);
   EXPECT_TRUE(Near(p, 31, 6, 37, 4)) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
 }
 

@@ -5,23 +5,8 @@
 
 #include "data/filestuff.h"
 #include "engine/registry.h"
-#include "operators/op0815L.h"
-#include "operators/opBezier.h"
-#include "operators/opDrawMesh.h"
-#include "operators/opEfFade.h"
-#include "operators/opEffect.h"
-#include "operators/opEndDemo.h"
-#include "operators/opFader.h"
-#include "operators/opImage.h"
-#include "operators/opImgDist.h"
-#include "operators/opLinear.h"
-#include "operators/opPart1.h"
-#include "operators/opSineMove.h"
-#include "operators/opTunnel.h"
-#include "operators/opWobble.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
-#include "script/opScripter.h"
 #include "script/scripter.h"
 
 namespace demo {
@@ -168,26 +153,6 @@ void ReadEvents() {
     filestuff::ReadBlock(IndexedKey("Ev", i), &DemoData.Events[static_cast<size_t>(i)], sizeof(scheduler::TDemoEvent));
 }
 
-void ClearParamSets() {
-  op0815L::Sets().clear();
-  opBezier::Sets().clear();
-  opDrawMesh::Sets().clear();
-  opEfFade::Sets().clear();
-  opEffect::Sets().clear();
-  opEndDemo::Sets().clear();
-  opFader::Sets().clear();
-  opImage::Sets().clear();
-  opImgDist::Sets().clear();
-  opLinear::Sets().clear();
-  opPart1::Sets().clear();
-  opSineMove::Sets().clear();
-  opTunnel::Sets().clear();
-  opWobble::Sets().clear();
-  opScripter::Scripts().clear();
-  scripter::IntVars.clear();
-  scripter::FloatVars.clear();
-}
-
 // Everything a load fills, emptied again. Only textures that were made
 // are deleted, so this needs no GL context after a load without textures.
 void ClearLoaded() {
@@ -197,7 +162,9 @@ void ClearLoaded() {
   mshman::ClearMeshes();
   DemoData = scheduler::TDemoData{};
   MusicName.clear();
-  ClearParamSets();
+  registry::ClearAllParamSets();
+  scripter::IntVars.clear();
+  scripter::FloatVars.clear();
 }
 
 bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures) {

@@ -96,6 +96,13 @@ void RegisterOperators() {
   }
 }
 
+void ClearAllParamSets() {
+  for (const ModuleEntry& m : Modules) {
+    m.Shutdown();
+    m.Startup();
+  }
+}
+
 void LoadAllParamSets(bool loadScriptSources) {
   for (const ModuleEntry& m : Modules) m.LoadParamSets(loadScriptSources);
 }

@@ -31,5 +31,7 @@ void Shutdown();
 void RegisterOperators();
 // Every type's LoadParamSets, Fader first, Tunnel last.
 void LoadAllParamSets(bool loadScriptSources);
+// Empties every type's parameter sets and frees every slot, as before a load.
+void ClearAllParamSets();
 
 }  // namespace registry

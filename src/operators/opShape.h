@@ -43,8 +43,6 @@ concept CachesTexture = requires(T s) { s.CachedTexture; };
 
 template <class Params, class Slot = PlainSlot>
 struct Shape {
-  static_assert(std::is_trivially_copyable_v<Params>);
-
   std::vector<Params> Sets;
   std::vector<Slot> Slots;
 
@@ -81,6 +79,7 @@ struct Shape {
   // Reads "<countKey>" sets, set i from "<prefix><i>"; a missing key leaves
   // that set zero-filled.
   void LoadParamSets(std::string_view countKey, std::string_view prefix) {
+    static_assert(std::is_trivially_copyable_v<Params>, "sets are read as raw records");
     const dllShared::fHost& host = dllShared::Host;
     const int32_t count = host.ReadInt(countKey, 0);
     if (count < 0 || count > MaxParamSets)

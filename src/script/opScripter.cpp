@@ -7,28 +7,11 @@ namespace opScripter {
 
 namespace {
 
-// Scripts are not fixed-size records, so only the slot half of the shape
-// is used; the scripts live beside it.
-struct ScriptSlot {
-  int32_t ParamSet = -1;
-};
-std::vector<TScript> scripts;
-std::vector<ScriptSlot> slots;
+// Scripts are not fixed-size records: they have their own load step, but
+// the slots are the shared ones.
+opShape::Shape<TScript> shape;
 
-int32_t CreateInstance(int32_t set) {
-  if (set < 0 || static_cast<size_t>(set) >= scripts.size()) return -1;
-  for (size_t i = 0; i < slots.size(); ++i)
-    if (slots[i].ParamSet == -1) {
-      slots[i].ParamSet = set;
-      return static_cast<int32_t>(i);
-    }
-  return -1;
-}
-void FreeInstance(uint8_t slot) {
-  if (slot < slots.size()) slots[slot].ParamSet = -1;
-}
-void InitInstances(int32_t count) { slots.assign(count > 0 ? static_cast<size_t>(count) : 0, ScriptSlot{}); }
-void Restart() {}
+QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
 void Render(uint8_t, int32_t, int32_t, int32_t, int32_t, float, float) {
   // The interpreter arrives with the script engine.
@@ -43,22 +26,19 @@ int32_t CheckedCount(std::string_view key, int32_t value, int32_t max) {
 
 }  // namespace
 
-void Startup() { InitInstances(8); }
+void Startup() { shape.InitInstances(8); }
 
 void Shutdown() {
-  scripts.clear();
-  slots.clear();
+  shape.Sets.clear();
+  shape.Slots.clear();
 }
 
 void Describe(dllShared::fOperator& op) {
   op.Name = "Scripter";
   op.ParamCount = 1;
   op.Kind = 2;
-  op.CreateInstance = CreateInstance;
-  op.FreeInstance = FreeInstance;
+  DescribeInstances(op);
   op.Render = Render;
-  op.Restart = Restart;
-  op.InitInstances = InitInstances;
 }
 
 void LoadParamSets(bool loadScriptSources) {
@@ -68,9 +48,9 @@ void LoadParamSets(bool loadScriptSources) {
   const int32_t floats = CheckedCount("ScrFCount", host.ReadInt("ScrFCount", 0), MaxVars);
   scripter::IntVars.assign(static_cast<size_t>(ints), 0);
   scripter::FloatVars.assign(static_cast<size_t>(floats), 0.0f);
-  scripts.assign(static_cast<size_t>(count), TScript{});
+  shape.Sets.assign(static_cast<size_t>(count), TScript{});
   for (int32_t i = 0; i < count; ++i) {
-    TScript& s = scripts[static_cast<size_t>(i)];
+    TScript& s = shape.Sets[static_cast<size_t>(i)];
     const std::string lenKey = dllShared::IndexedKey("ScrCLen", i);
     s.CodeLen = CheckedCount(lenKey, host.ReadInt(lenKey, 0), MaxCodeLen);
     s.Code.assign(static_cast<size_t>(s.CodeLen), 0);
@@ -85,6 +65,6 @@ void LoadParamSets(bool loadScriptSources) {
   }
 }
 
-std::vector<TScript>& Scripts() { return scripts; }
+std::vector<TScript>& Scripts() { return shape.Sets; }
 
 }  // namespace opScripter

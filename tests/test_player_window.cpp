@@ -87,6 +87,25 @@ TEST_F(PlayerWindow, WindowedStartStateAndResize) {
   GLfloat p[16] = {};
   glGetFloatv(GL_PROJECTION_MATRIX, p);
   EXPECT_NEAR(p[5] / p[0], 200.0f, 0.01f);  // aspect width / 1
+
+  // Restored from the task bar: the client size comes back. Alt+F5 is a
+  // system key and leaves the key table alone.
+  openglx::TMessage m;
+  while (openglx::PeekMessage(m)) {
+  }
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_RESTORED;
+  SDL_PushEvent(&e);
+  e = SDL_Event{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.sym = SDLK_F5;
+  e.key.keysym.mod = KMOD_LALT;
+  SDL_PushEvent(&e);
+  ASSERT_TRUE(openglx::PeekMessage(m));
+  EXPECT_EQ(std::make_tuple(m.Kind, m.A, m.B), std::make_tuple(openglx::TMsgKind::Size, 123, 77));
+  ASSERT_TRUE(openglx::PeekMessage(m));
+  EXPECT_EQ(m.Kind, openglx::TMsgKind::Other);
 }
 
 TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {

@@ -367,7 +367,11 @@ bool PeekMessage(TMessage& out) {
   } else if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
     // Auto-repeat arrives as further key-down events and sets the entry again.
     const int32_t vk = VirtualKeyOf(e.key.keysym.sym);
-    if (vk != 0) {
+    // F10 and keys struck with Alt (without Ctrl) are system keys: they go
+    // to the system's menu handling and never reach the key table.
+    const uint16_t mod = e.key.keysym.mod;
+    const bool systemKey = vk == 121 || ((mod & KMOD_ALT) != 0 && (mod & KMOD_CTRL) == 0);
+    if (vk != 0 && !systemKey) {
       out.Kind = e.type == SDL_KEYDOWN ? TMsgKind::KeyDown : TMsgKind::KeyUp;
       out.A = vk;
     }
@@ -380,6 +384,11 @@ bool PeekMessage(TMessage& out) {
       out.B = h;
     } else if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) {
       out.Kind = TMsgKind::Size;  // a minimised window has no client area
+    } else if (e.window.event == SDL_WINDOWEVENT_RESTORED && window) {
+      // The size did not change, so no size event follows: give the client
+      // area back, or the viewport would stay at the minimised one.
+      out.Kind = TMsgKind::Size;
+      SDL_GL_GetDrawableSize(window, &out.A, &out.B);
     } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
       out.Kind = TMsgKind::Close;
     }

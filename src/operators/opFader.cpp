@@ -30,10 +30,12 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float progress, fl
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
   glTranslatef(0.0f, 0.0f, -1.4f);
-  const float opacity = opPath::Lerp(p.StartAlpha, p.EndAlpha, progress);
+  // The opacity and the alpha handed in are multiplied before the one
+  // rounding to float, like the colour channels.
+  const double t = progress;
+  const double opacity = (1.0 - t) * static_cast<double>(p.StartAlpha) + t * static_cast<double>(p.EndAlpha);
   glColor4f(opPath::Lerp(p.StartRed, p.EndRed, progress), opPath::Lerp(p.StartGreen, p.EndGreen, progress),
-            opPath::Lerp(p.StartBlue, p.EndBlue, progress),
-            static_cast<float>(static_cast<double>(opacity) * static_cast<double>(alpha)));
+            opPath::Lerp(p.StartBlue, p.EndBlue, progress), static_cast<float>(opacity * static_cast<double>(alpha)));
   glBegin(GL_QUADS);
   glVertex3f(-1.0f, -1.0f, 0.0f);
   glVertex3f(1.0f, -1.0f, 0.0f);

@@ -441,26 +441,17 @@ uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t t
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  switch (typ) {
-    case 0:
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-      break;
-    case 1:
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-      break;
-    case 2:
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
-      break;
-    case 3:
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-      break;
-    default:  // other modes keep OpenGL's minification default
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-      break;
+  // Magnification and minification filter of modes 0..3; the other modes
+  // set magnification only and keep OpenGL's minification default.
+  static constexpr GLint filters[4][2] = {{GL_NEAREST, GL_NEAREST},
+                                          {GL_LINEAR, GL_LINEAR},
+                                          {GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST},
+                                          {GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR}};
+  if (typ < 4) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filters[typ][0]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filters[typ][1]);
+  } else {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   }
   // Rows are tightly packed; with the default 4-byte alignment GL would read
   // past the end of an RGB image whose row is not a multiple of 4 bytes.

@@ -94,16 +94,6 @@ int32_t NewParamSet() {
 
 void DeleteParamSet(int32_t set) { shape.DeleteParamSet(set); }
 
-void SetBlendFunction(uint8_t mode) {
-  switch (mode) {
-    case 0: glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
-    case 1: glBlendFunc(GL_SRC_ALPHA, GL_ONE); break;
-    case 2: glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_COLOR); break;
-    case 3: glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ONE_MINUS_SRC_COLOR); break;
-    default: break;  // keeps whatever the tracks before left
-  }
-}
-
 void TexturedQuad(float left, float bottom, float right, float top, float z) {
   glBegin(GL_QUADS);
   glTexCoord2f(0.0f, 0.0f);
@@ -161,7 +151,7 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t, int32_t, float
   glPushMatrix();
   glTranslatef(p.X, p.Y, 0.0f);
   glBindTexture(GL_TEXTURE_2D, s->GLName);
-  SetBlendFunction(p.BlendMode);
+  opShape::SetBlendFunction(p.BlendMode);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, static_cast<float>(static_cast<double>(p.Alpha) * static_cast<double>(alpha)));

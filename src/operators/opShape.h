@@ -7,6 +7,11 @@
 // it; its own file then holds only its record, its descriptor and Render.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -125,6 +130,18 @@ inline void RefreshTexture(TextureSlot& slot, int32_t texture, int32_t noneSize)
     slot.TexHeight = noneSize;
   }
   slot.Aspect = slot.TexWidth != 0 ? static_cast<float>(slot.TexHeight) / static_cast<float>(slot.TexWidth) : 0.0f;
+}
+
+// The four blend functions a set may pick by number; any other number
+// keeps whatever the tracks before left in force.
+inline void SetBlendFunction(int32_t mode) {
+  switch (mode) {
+    case 0: glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
+    case 1: glBlendFunc(GL_SRC_ALPHA, GL_ONE); break;
+    case 2: glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_COLOR); break;
+    case 3: glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ONE_MINUS_SRC_COLOR); break;
+    default: break;
+  }
 }
 
 }  // namespace opShape

@@ -132,3 +132,39 @@ TEST(ScriptCheck, FindsEachDefectAndPassesCleanPrograms) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptTools, AsmProgramsInADemoAreBuiltShownAndChecked) {
+  const auto dir = testutil::TempDir("scripts");
+  const auto qvl = Quote(QVL_TOOL_PATH);
+  auto build = [&](const std::string& programs) {
+    std::ofstream(dir / "d.json") << R"({"scripts": {"ScrICount": 1, "programs": [)" + programs + "]}}";
+    return testutil::Run(qvl + " build " + Quote((dir / "d.json").string()) + " -o " + Quote((dir / "d.qvl").string()));
+  };
+  const std::string demo = Quote((dir / "d.qvl").string());
+  auto r = build(R"({"Asm": ["PUSHI 1", "STOREI 0"]}, {"Asm": ["ADDI"]}, {"Code": "0101"})");
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = testutil::Run(qvl + " dump " + demo);
+  EXPECT_NE(r.out.find(R"("Code": "00010000000400")"), std::string::npos) << r.out;
+  r = testutil::Run(qvl + " disasm " + demo + " 0");
+  EXPECT_NE(r.out.find("STOREI 0"), std::string::npos) << r.out;
+  r = testutil::Run(qvl + " check " + demo);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("error: script 1 byte 0: Stack error (int pop) at ADDI"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("error: script 2 byte 0: LOADI 1 is beyond the 1 integer variables"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("script 0"), std::string::npos) << r.out;
+
+  const std::pair<const char*, const char*> bad[] = {
+      {R"({"Asm": ["ADDI", "PUSHX"]})", "/scripts/programs/0/Asm/1: line 2: unknown mnemonic \"PUSHX\""},
+      {R"({"Asm": ["ADDI"], "Code": "08"})", "/scripts/programs/0/Asm: a program has one of \"Code\" and \"Asm\", not both"},
+  };
+  for (const auto& [programs, message] : bad) {
+    r = build(programs);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

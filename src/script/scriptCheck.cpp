@@ -15,6 +15,7 @@ constexpr int StackSize = 32;
 // States (offset, depths, pass) the walk visits at most; a real program
 // needs a few per byte.
 constexpr size_t MaxStates = size_t{1} << 18;
+constexpr size_t MaxFindings = 100;
 
 // Instructions that only read and compute: running them twice is harmless.
 bool Pure(uint8_t op) {
@@ -52,7 +53,10 @@ struct TWalk {
   TWalk(const std::vector<uint8_t>& code, size_t intVars, size_t floatVars)
       : Code(code), Len(static_cast<int32_t>(code.size())), IntVars(intVars), FloatVars(floatVars) {}
 
-  void Report(bool error, int32_t at, const std::string& message) { Found.emplace(std::make_pair(at, message), error); }
+  // A damaged program could yield a finding per byte; the first ones say enough.
+  void Report(bool error, int32_t at, const std::string& message) {
+    if (Found.size() < MaxFindings) Found.emplace(std::make_pair(at, message), error);
+  }
 
   void Push(int32_t pc, int ints, int floats, bool shadow) {
     if (pc >= Len) {

@@ -70,11 +70,15 @@ int CmdAsm(int argc, char** argv) {
     return ExitNotFound;
   }
   std::ofstream f(out, std::ios::binary | std::ios::trunc);
+  if (!f) {
+    std::fprintf(stderr, "qvl asm: %s: cannot create the file\n", out);
+    return ExitBadInput;
+  }
   f.write(reinterpret_cast<const char*>(r.Code.data()), static_cast<std::streamsize>(r.Code.size()));
   f.close();
   if (!f) {
     std::fprintf(stderr, "qvl asm: %s: cannot write the file\n", out);
-    std::remove(out);
+    std::remove(out);  // a partial program would play as a different one
     return ExitBadInput;
   }
   return ExitOk;

@@ -16,6 +16,7 @@
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
 #include "script/opScripter.h"
+#include "script/scriptAsm.h"
 #include "tools/commands.h"
 #include "tools/records.h"
 
@@ -197,9 +198,34 @@ void ParseOperators(const json& ops, const std::string& path, TDescription& d) {
   }
 }
 
+// The bytes of one program, from whichever of its forms the description
+// uses: "Code" (hex) or "Asm" (assembly lines).
+std::string ProgramBytes(const json& program, const std::string& at) {
+  static constexpr const char* forms[] = {"Code", "Asm"};
+  const char* form = nullptr;
+  for (const char* f : forms) {
+    if (!program.contains(f)) continue;
+    if (form) Fail(at + "/" + f, std::string("a program has one of \"Code\" and \"Asm\", not both"));
+    form = f;
+  }
+  if (!form) Fail(at + "/Code", "required field is missing (or \"Asm\")");
+  const std::string where = at + "/" + form;
+  if (!std::strcmp(form, "Code")) return records::HexBytesFromJson(program["Code"], where);
+  const json& list = program["Asm"];
+  if (!list.is_array()) Fail(where, std::string("expected a list of lines, found ") + list.type_name());
+  std::vector<std::string> lines;
+  for (size_t j = 0; j < list.size(); ++j) {
+    if (!list[j].is_string()) Fail(where + "/" + std::to_string(j), std::string("expected a line, found ") + list[j].type_name());
+    lines.push_back(list[j].get<std::string>());
+  }
+  const scriptAsm::TAsmResult r = scriptAsm::Assemble(lines);
+  if (!r.Ok) Fail(where + "/" + std::to_string(r.Error.Line - 1), "line " + std::to_string(r.Error.Line) + ": " + r.Error.Message);
+  return std::string(r.Code.begin(), r.Code.end());
+}
+
 void ParseScripts(const json& s, const std::string& path, TDescription& d) {
   static constexpr const char* known[] = {"ScrICount", "ScrFCount", "programs"};
-  static constexpr const char* knownProgram[] = {"Code", "Source"};
+  static constexpr const char* knownProgram[] = {"Code", "Asm", "Source"};
   records::OnlyKnown(s, known, path);
   if (s.contains("ScrICount")) d.IntVars = Int(s, "ScrICount", path, 0, opScripter::MaxVars);
   if (s.contains("ScrFCount")) d.FloatVars = Int(s, "ScrFCount", path, 0, opScripter::MaxVars);
@@ -208,8 +234,8 @@ void ParseScripts(const json& s, const std::string& path, TDescription& d) {
     const std::string at = path + "/programs/" + std::to_string(i);
     records::OnlyKnown(programs[i], knownProgram, at);
     opScripter::TScript script;
-    const std::string code = records::HexBytesFromJson(records::Member(programs[i], "Code", at), at + "/Code");
-    if (code.size() > static_cast<size_t>(opScripter::MaxCodeLen)) Fail(at + "/Code", "program is too long");
+    const std::string code = ProgramBytes(programs[i], at);
+    if (code.size() > static_cast<size_t>(opScripter::MaxCodeLen)) Fail(at, "program is too long");
     script.Code.assign(code.begin(), code.end());
     script.CodeLen = static_cast<int32_t>(code.size());
     const json& lines = List(programs[i], "Source", at, false);
@@ -319,7 +345,8 @@ int CmdBuild(int argc, char** argv) {
         "Every top-level member is optional. Required: a texture's Name, FileName\n"
         "and Typ; a mesh's Vertices and Groups; a group's Mode, Faces and Alpha; an\n"
         "event's Start, Length, Track, ParamSet and OpType or Op (display name);\n"
-        "every named field of a parameter set. Counts beside lists are optional and\n"
+        "every named field of a parameter set; a program's Code (hex) or Asm (a list\n"
+        "of lines in the form 'qvl asm' reads). Counts beside lists are optional and\n"
         "must match them; hex fields for unused bytes default to zeros. Strings are\n"
         "8-bit: characters up to U+00FF. A bad description names its JSON path and\n"
         "writes nothing.\n");

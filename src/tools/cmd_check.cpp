@@ -13,6 +13,8 @@
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/opScripter.h"
+#include "script/scriptCheck.h"
+#include "script/scripter.h"
 #include "tools/commands.h"
 #include "tools/demoview.h"
 #include "tools/records.h"
@@ -136,6 +138,14 @@ void CheckImages(const fs::path& dir) {
   }
 }
 
+void CheckScripts() {
+  const auto& scripts = opScripter::Scripts();
+  for (size_t i = 0; i < scripts.size(); ++i)
+    for (const scriptCheck::TFinding& f :
+         scriptCheck::Check(scripts[i].Code, scripter::IntVars.size(), scripter::FloatVars.size()))
+      Report(f.Error, "script " + std::to_string(i) + " byte " + std::to_string(f.Offset) + ": " + f.Message);
+}
+
 }  // namespace
 
 int CmdCheck(int argc, char** argv) {
@@ -147,7 +157,10 @@ int CmdCheck(int argc, char** argv) {
         "their type's count, texture and mesh numbers beyond their tables, image\n"
         "files that are missing or of an unreadable type, mesh faces with indices\n"
         "out of range, End Demo events of length 0, overlapping events on one\n"
-        "track, and no music.mp3 beside the file. Exit status 0 when nothing is\n"
+        "track, no music.mp3 beside the file, and in scripts: stack errors that end\n"
+        "the player, variables beyond their banks, jumps into the middle of an\n"
+        "instruction or out of the program, a cut-off last instruction, loops only\n"
+        "JEQ can leave, and SHADOW after the start. Exit status 0 when nothing is\n"
         "an error, 1 otherwise, 2 when the file cannot be read.\n");
     return ExitOk;
   }
@@ -162,6 +175,7 @@ int CmdCheck(int argc, char** argv) {
   CheckOverlaps();
   CheckReferences();
   CheckImages(dir);
+  CheckScripts();
   std::error_code ec;
   if (!fs::is_regular_file(dir / "music.mp3", ec))
     Report(false, "no music.mp3 beside the demo file: it plays silent, timed by the frame clock");

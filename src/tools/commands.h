@@ -17,6 +17,8 @@ int CmdDump(int argc, char** argv);
 int CmdBuild(int argc, char** argv);
 int CmdCheck(int argc, char** argv);
 int CmdImage(int argc, char** argv);
+int CmdAsm(int argc, char** argv);
+int CmdDisasm(int argc, char** argv);
 
 // True when any argument is --help or -h.
 bool WantsHelp(int argc, char** argv);

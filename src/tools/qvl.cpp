@@ -22,6 +22,8 @@ const Command commands[] = {
     {"build", tools::CmdBuild, "write a demo file from a JSON description"},
     {"check", tools::CmdCheck, "report what in a demo file will not play as meant"},
     {"image", tools::CmdImage, "show an image file as the player loads it (PNG)"},
+    {"asm", tools::CmdAsm, "assemble a script program from text"},
+    {"disasm", tools::CmdDisasm, "print a script program, raw or from a demo, as text"},
 };
 
 void Usage(FILE* out) {

@@ -105,9 +105,15 @@ void ShadowRun(const Inputs& in, const float* xyz) {
 // live in locals while the loop runs and go back to the module state around
 // anything that reads them (the shadow pass).
 void Execute(const Inputs& in) {
-  int32_t* const is = IntStack;
-  float* const fs = FloatStack;
-  int32_t id = 0, fd = 0;
+  // Stack tops as pointers: `it` and `ft` point one past the top entry.
+  int32_t* it = IntStack;
+  float* ft = FloatStack;
+  int32_t* const iEnd = IntStack + StackSize;
+  float* const fEnd = FloatStack + StackSize;
+  int32_t* const iv = IntVars.data();
+  const size_t ivCount = IntVars.size();
+  float* const fv = FloatVars.data();
+  const size_t fvCount = FloatVars.size();
   const uint8_t* const code = in.Code;
   const int64_t len = in.CodeLen;
   int64_t pc = 0;
@@ -122,18 +128,18 @@ void Execute(const Inputs& in) {
   }
 
 #define NEED_I(k) \
-  if (id < (k)) IntPopError()
+  if (it - IntStack < (k)) [[unlikely]] IntPopError()
 #define NEED_F(k) \
-  if (fd < (k)) FloatPopError()
-#define PUSH_I(v)                    \
-  do {                               \
-    if (id >= StackSize) IntPushError(); \
-    is[id++] = (v);                  \
+  if (ft - FloatStack < (k)) [[unlikely]] FloatPopError()
+#define PUSH_I(v)                              \
+  do {                                         \
+    if (it == iEnd) [[unlikely]] IntPushError(); \
+    *it++ = (v);                               \
   } while (0)
-#define PUSH_F(v)                        \
-  do {                                   \
-    if (fd >= StackSize) FloatPushError(); \
-    fs[fd++] = (v);                      \
+#define PUSH_F(v)                                \
+  do {                                           \
+    if (ft == fEnd) [[unlikely]] FloatPushError(); \
+    *ft++ = (v);                                 \
   } while (0)
 #define OPERANDS(n) \
   if (pc + (n) >= len) goto done
@@ -157,7 +163,7 @@ void Execute(const Inputs& in) {
       case 1: {  // LOADI
         OPERANDS(1);
         const uint8_t i = code[pc + 1];
-        PUSH_I(i < IntVars.size() ? IntVars[i] : 0);
+        PUSH_I(i < ivCount ? iv[i] : 0);
         pc += 1;
         break;
       }
@@ -169,7 +175,7 @@ void Execute(const Inputs& in) {
       case 3: {  // LOADF
         OPERANDS(1);
         const uint8_t i = code[pc + 1];
-        PUSH_F(i < FloatVars.size() ? FloatVars[i] : 0.0f);
+        PUSH_F(i < fvCount ? fv[i] : 0.0f);
         pc += 1;
         break;
       }
@@ -177,8 +183,8 @@ void Execute(const Inputs& in) {
         OPERANDS(1);
         const uint8_t i = code[pc + 1];
         NEED_I(1);
-        --id;
-        if (i < IntVars.size()) IntVars[i] = is[id];
+        --it;
+        if (i < ivCount) iv[i] = it[0];
         pc += 1;
         break;
       }
@@ -186,72 +192,72 @@ void Execute(const Inputs& in) {
         OPERANDS(1);
         const uint8_t i = code[pc + 1];
         NEED_F(1);
-        --fd;
-        if (i < FloatVars.size()) FloatVars[i] = fs[fd];
+        --ft;
+        if (i < fvCount) fv[i] = ft[0];
         pc += 1;
         break;
       }
       case 6:  // MULI
         NEED_I(2);
-        --id;
-        is[id - 1] = Wrap(static_cast<uint32_t>(is[id - 1]) * static_cast<uint32_t>(is[id]));
+        --it;
+        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) * static_cast<uint32_t>(it[0]));
         break;
       case 7:  // DIVI
         NEED_I(2);
-        --id;
-        is[id - 1] = Div(is[id - 1], is[id]);
+        --it;
+        it[-1] = Div(it[-1], it[0]);
         break;
       case 8:  // ADDI
         NEED_I(2);
-        --id;
-        is[id - 1] = Wrap(static_cast<uint32_t>(is[id - 1]) + static_cast<uint32_t>(is[id]));
+        --it;
+        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) + static_cast<uint32_t>(it[0]));
         break;
       case 9:  // SUBI
         NEED_I(2);
-        --id;
-        is[id - 1] = Wrap(static_cast<uint32_t>(is[id - 1]) - static_cast<uint32_t>(is[id]));
+        --it;
+        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) - static_cast<uint32_t>(it[0]));
         break;
       case 10:  // MULF
         NEED_F(2);
-        --fd;
-        fs[fd - 1] = fs[fd - 1] * fs[fd];
+        --ft;
+        ft[-1] = ft[-1] * ft[0];
         break;
       case 11:  // DIVF
         NEED_F(2);
-        --fd;
-        fs[fd - 1] = static_cast<float>(static_cast<long double>(fs[fd - 1]) * (1.0L / fs[fd]));
+        --ft;
+        ft[-1] = static_cast<float>(static_cast<long double>(ft[-1]) * (1.0L / ft[0]));
         break;
       case 12:  // ADDF
         NEED_F(2);
-        --fd;
-        fs[fd - 1] = fs[fd - 1] + fs[fd];
+        --ft;
+        ft[-1] = ft[-1] + ft[0];
         break;
       case 13:  // SUBF
         NEED_F(2);
-        --fd;
-        fs[fd - 1] = fs[fd - 1] - fs[fd];
+        --ft;
+        ft[-1] = ft[-1] - ft[0];
         break;
       case 14:  // SINF
         NEED_F(1);
-        fs[fd - 1] = Sin(fs[fd - 1]);
+        ft[-1] = Sin(ft[-1]);
         break;
       case 15: {  // STARTUBE
         NEED_F(4);
-        fd -= 4;
+        ft -= 4;
         NEED_I(1);
-        --id;
-        PAY(shapes::StarTubeVertices(is[id]));
-        shapes::StarTube(is[id], fs[fd], fs[fd + 1], fs[fd + 2], fs[fd + 3]);
+        --it;
+        PAY(shapes::StarTubeVertices(it[0]));
+        shapes::StarTube(it[0], ft[0], ft[1], ft[2], ft[3]);
         break;
       }
       case 16:  // LINEWIDTH
         NEED_F(1);
-        GL.LineWidth(fs[--fd]);
+        GL.LineWidth(*--ft);
         break;
       case 24:  // JMP
         if (++jumps > MaxJumps) goto early;
         NEED_I(1);
-        pc = is[--id];
+        pc = *--it;
         if (pc < 0 || pc >= len) goto done;
         continue;
       case 25:
@@ -262,86 +268,86 @@ void Execute(const Inputs& in) {
         break;
       case 27:  // TRANSLATE
         NEED_F(3);
-        fd -= 3;
-        GL.Translatef(fs[fd], fs[fd + 1], fs[fd + 2]);
+        ft -= 3;
+        GL.Translatef(ft[0], ft[1], ft[2]);
         break;
       case 28:  // COLOR3
         NEED_F(3);
-        fd -= 3;
-        if (!shadow) GL.Color3f(fs[fd], fs[fd + 1], fs[fd + 2]);
+        ft -= 3;
+        if (!shadow) GL.Color3f(ft[0], ft[1], ft[2]);
         break;
       case 29:  // COLOR4
         NEED_F(4);
-        fd -= 4;
-        if (!shadow) GL.Color4f(fs[fd], fs[fd + 1], fs[fd + 2], fs[fd + 3]);
+        ft -= 4;
+        if (!shadow) GL.Color4f(ft[0], ft[1], ft[2], ft[3]);
         break;
       case 30:  // ROTATE
         NEED_F(4);
-        fd -= 4;
-        GL.Rotatef(fs[fd], fs[fd + 1], fs[fd + 2], fs[fd + 3]);
+        ft -= 4;
+        GL.Rotatef(ft[0], ft[1], ft[2], ft[3]);
         break;
       case 31:  // BEGIN
         NEED_I(1);
-        GL.Begin(static_cast<uint32_t>(is[--id]));
+        GL.Begin(static_cast<uint32_t>(*--it));
         break;
       case 32:
         GL.End();
         break;
       case 33:  // VERTEX
         NEED_F(3);
-        fd -= 3;
-        GL.Vertex3f(fs[fd], fs[fd + 1], fs[fd + 2]);
+        ft -= 3;
+        GL.Vertex3f(ft[0], ft[1], ft[2]);
         break;
       case 34:  // TEXCOORD
         NEED_F(2);
-        fd -= 2;
-        GL.TexCoord2f(fs[fd], fs[fd + 1]);
+        ft -= 2;
+        GL.TexCoord2f(ft[0], ft[1]);
         break;
       case 35:  // ENABLE
         NEED_I(1);
-        GL.Enable(static_cast<uint32_t>(is[--id]));
+        GL.Enable(static_cast<uint32_t>(*--it));
         break;
       case 36:  // DISABLE
         NEED_I(1);
-        GL.Disable(static_cast<uint32_t>(is[--id]));
+        GL.Disable(static_cast<uint32_t>(*--it));
         break;
       case 37:  // BLENDFUNC
         NEED_I(2);
-        id -= 2;
-        GL.BlendFunc(static_cast<uint32_t>(is[id]), static_cast<uint32_t>(is[id + 1]));
+        it -= 2;
+        GL.BlendFunc(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]));
         break;
       case 38: {  // BINDTEX: a 0-based table index; outside the table binds 0
         NEED_I(1);
-        const int32_t i = is[--id];
+        const int32_t i = *--it;
         const bool inside = i >= 0 && i < texMan::TexCount() && static_cast<size_t>(i) < texMan::TextureTable.size();
         GL.BindTexture2D(inside ? texMan::TextureTable[static_cast<size_t>(i)].GLName : 0);
         break;
       }
       case 45:  // SETCMP
         NEED_I(2);
-        id -= 2;
-        CmpA = is[id + 1];
-        CmpB = is[id];
+        it -= 2;
+        CmpA = it[1];
+        CmpB = it[0];
         break;
       case 46:  // JEQ
         NEED_I(1);
-        --id;
+        --it;
         if (CmpA != CmpB) break;
-        pc = is[id];
+        pc = it[0];
         if (pc < 0 || pc >= len) goto done;
         continue;
       case 47:  // MODI
         NEED_I(2);
-        --id;
-        is[id - 1] = Mod(is[id - 1], is[id]);
+        --it;
+        it[-1] = Mod(it[-1], it[0]);
         break;
       case 48:  // LIGHTV: the value pushed last is element 0
         NEED_F(4);
-        fd -= 4;
-        for (int k = 0; k < 4; ++k) LightVector[k] = fs[fd + 3 - k];
+        ft -= 4;
+        for (int k = 0; k < 4; ++k) LightVector[k] = ft[3 - k];
         NEED_I(2);
-        id -= 2;
-        GL.Lightfv(static_cast<uint32_t>(is[id]), static_cast<uint32_t>(is[id + 1]), LightVector);
+        it -= 2;
+        GL.Lightfv(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]), LightVector);
         break;
       case 49: {  // LIGHT1
         static const float ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
@@ -364,19 +370,19 @@ void Execute(const Inputs& in) {
         break;
       case 53:  // ITOF
         NEED_I(1);
-        --id;
-        PUSH_F(static_cast<float>(is[id]));
+        --it;
+        PUSH_F(static_cast<float>(it[0]));
         break;
       case 54:  // FTOI
         NEED_F(1);
-        --fd;
-        PUSH_I(RoundLow32(fs[fd]));
+        --ft;
+        PUSH_I(RoundLow32(ft[0]));
         break;
       case 73: {  // BEAT
         NEED_F(1);
-        const float bpm = fs[--fd];
+        const float bpm = *--ft;
         NEED_I(1);
-        const int32_t beats = is[--id];
+        const int32_t beats = *--it;
         const long double perBeat = (60.0L / bpm) * 1000.0L;
         const int32_t period = RoundLow32(static_cast<long double>(beats) * perBeat);
         if (period == 0) goto early;
@@ -386,66 +392,66 @@ void Execute(const Inputs& in) {
       }
       case 91:  // QUAD
         NEED_F(4);
-        fd -= 4;
+        ft -= 4;
         PAY(4);
-        shapes::Quad(fs[fd], fs[fd + 1], fs[fd + 2], fs[fd + 3]);
+        shapes::Quad(ft[0], ft[1], ft[2], ft[3]);
         break;
       case 92:  // BOX: hx is on top
         NEED_F(3);
-        fd -= 3;
+        ft -= 3;
         PAY(24);
-        shapes::Box(fs[fd + 2], fs[fd + 1], fs[fd]);
+        shapes::Box(ft[2], ft[1], ft[0]);
         break;
       case 93:  // RING
         NEED_F(2);
-        fd -= 2;
+        ft -= 2;
         NEED_I(1);
-        --id;
-        PAY(shapes::RingVertices(is[id]));
-        shapes::Ring(is[id], fs[fd + 1], fs[fd]);
+        --it;
+        PAY(shapes::RingVertices(it[0]));
+        shapes::Ring(it[0], ft[1], ft[0]);
         break;
       case 94:  // SPHERE
         NEED_F(1);
-        --fd;
+        --ft;
         NEED_I(1);
-        --id;
-        PAY(shapes::SphereVertices(is[id], fs[fd]));
-        shapes::Sphere(is[id], fs[fd]);
+        --it;
+        PAY(shapes::SphereVertices(it[0], ft[0]));
+        shapes::Sphere(it[0], ft[0]);
         break;
       case 95:  // DISC
         NEED_F(1);
-        --fd;
+        --ft;
         NEED_I(1);
-        --id;
-        PAY(shapes::DiscVertices(is[id]));
-        shapes::Disc(is[id], fs[fd]);
+        --it;
+        PAY(shapes::DiscVertices(it[0]));
+        shapes::Disc(it[0], ft[0]);
         break;
       case 96:  // CONE
         NEED_F(2);
-        fd -= 2;
+        ft -= 2;
         NEED_I(1);
-        --id;
-        PAY(shapes::DiscVertices(is[id]));
-        shapes::Cone(is[id], fs[fd + 1], fs[fd]);
+        --it;
+        PAY(shapes::DiscVertices(it[0]));
+        shapes::Cone(it[0], ft[1], ft[0]);
         break;
       case 99:  // RAYS
         NEED_F(2);
-        fd -= 2;
+        ft -= 2;
         NEED_I(1);
-        --id;
-        PAY(shapes::SphereVertices(is[id], fs[fd + 1]));
-        shapes::Rays(is[id], fs[fd + 1], fs[fd]);
+        --it;
+        PAY(shapes::SphereVertices(it[0], ft[1]));
+        shapes::Rays(it[0], ft[1], ft[0]);
         break;
       case 100: {  // SHADOW: x is on top
         NEED_F(3);
-        fd -= 3;
+        ft -= 3;
         if (shadow) break;
-        const float xyz[3] = {fs[fd + 2], fs[fd + 1], fs[fd]};
+        const float xyz[3] = {ft[2], ft[1], ft[0]};
         BudgetLeft = budget;
         ShadowRun(in, xyz);
         budget = BudgetLeft;
-        id = IntDepth;
-        fd = FloatDepth;
+        it = IntStack + IntDepth;
+        ft = FloatStack + FloatDepth;
         break;
       }
       default:  // unlisted opcodes are one-byte no-operations
@@ -461,8 +467,8 @@ early:
     GL.Translatef(-ShadowOffset[0], -ShadowOffset[1], -ShadowOffset[2]);
     GL.Enable(GL_DEPTH_TEST);
   }
-  IntDepth = id;
-  FloatDepth = fd;
+  IntDepth = static_cast<int32_t>(it - IntStack);
+  FloatDepth = static_cast<int32_t>(ft - FloatStack);
   BudgetLeft = budget < 0 ? 0 : budget;
 #undef NEED_I
 #undef NEED_F

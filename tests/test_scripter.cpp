@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <initializer_list>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,27 +51,16 @@ struct Call {
 std::vector<Call> calls;
 void Rec(const char* n, float a = 0, float b = 0, float c = 0, float d = 0) { calls.push_back({n, {a, b, c, d}}); }
 
+#define REC(name) [](auto... a) { Rec(name, float(a)...); }
 scripter::GLCalls Recorder() {
-  scripter::GLCalls g;
-  g.Begin = [](uint32_t m) { Rec("Begin", float(m)); };
-  g.End = [] { Rec("End"); };
-  g.Vertex3f = [](float x, float y, float z) { Rec("V", x, y, z); };
-  g.TexCoord2f = [](float s, float t) { Rec("T", s, t); };
-  g.Normal3f = [](float x, float y, float z) { Rec("N", x, y, z); };
-  g.Color3f = [](float r, float gg, float b) { Rec("C", r, gg, b, 1); };
-  g.Color4f = [](float r, float gg, float b, float a) { Rec("C", r, gg, b, a); };
-  g.PushMatrix = [] { Rec("Push"); };
-  g.PopMatrix = [] { Rec("Pop"); };
-  g.Translatef = [](float x, float y, float z) { Rec("Translate", x, y, z); };
-  g.Rotatef = [](float a, float x, float y, float z) { Rec("Rotate", a, x, y, z); };
-  g.Enable = [](uint32_t c) { Rec("Enable", float(c)); };
-  g.Disable = [](uint32_t c) { Rec("Disable", float(c)); };
-  g.BlendFunc = [](uint32_t s, uint32_t d) { Rec("Blend", float(s), float(d)); };
-  g.BindTexture2D = [](uint32_t n) { Rec("Bind", float(n)); };
-  g.Lightfv = [](uint32_t l, uint32_t p, const float* v) { Rec("Light", float(l), float(p), v[0], v[3]); };
-  g.LineWidth = [](float w) { Rec("LineWidth", w); };
-  return g;
+  return {REC("Begin"), REC("End"), REC("V"), REC("T"), REC("N"),
+          [](float r, float g, float b) { Rec("C", r, g, b, 1); },
+          REC("C"), REC("Push"), REC("Pop"), REC("Translate"), REC("Rotate"), REC("Enable"), REC("Disable"),
+          REC("Blend"), REC("Bind"),
+          [](uint32_t l, uint32_t p, const float* v) { Rec("Light", float(l), float(p), v[0], v[3]); },
+          REC("LineWidth")};
 }
+#undef REC
 
 class Script : public ::testing::Test {
  protected:
@@ -92,10 +81,16 @@ class Script : public ::testing::Test {
       if (c.name == name) out.push_back(c);
     return out;
   }
+  // The calls in order; colours, moves and vertices with their values.
   static std::string Names() {
-    std::string s;
-    for (const Call& c : calls) s += c.name + " ";
-    return s;
+    std::ostringstream s;
+    for (const Call& c : calls) {
+      s << c.name;
+      const int n = c.name == "C" ? 4 : (c.name == "V" || c.name == "Translate") ? 3 : 0;
+      for (int i = 0; i < n; ++i) s << (i ? "," : "(") << c.a[i] << (i == n - 1 ? ")" : "");
+      s << " ";
+    }
+    return s.str();
   }
 };
 
@@ -203,34 +198,20 @@ TEST_F(Script, StackFaultsAreFatalWithTheirMessage) {
   // The shadow pass has been left: the next run draws in colour.
   calls.clear();
   Run(P().F(1).F(0).F(0).Op({COLOR3}));
-  EXPECT_EQ(Names(), "C ");
+  EXPECT_EQ(Names(), "C(1,0,0,1) ");
 }
 
 TEST_F(Script, ShadowPassDrawsBlackAndOffsetThenPutsThingsBack) {
-  const float quad[4] = {-0.5f, 0.5f, 0.5f, -0.5f};  // y0, x1, y1, x0
-  P p = P().F(0).F(-0.1f).F(0.1f).Op({SHADOW}).F(1).F(0).F(0).F(1).Op({COLOR4});
-  for (float v : quad) p.F(v);
-  p.Op({QUAD});
-  Run(p);
+  // SHADOW (0.1, -0.1, 0), red COLOR4, then QUAD with y0, x1, y1, x0.
+  Run(P().F(0).F(-0.1f).F(0.1f).Op({SHADOW}).F(1).F(0).F(0).F(1).Op({COLOR4}).F(-2).F(3).F(4).F(-5).Op({QUAD}));
   EXPECT_EQ(Names(),
-            "Disable C Translate Begin T V T V T V T V End Translate Enable "  // the shadow
-            "C Begin T V T V T V T V End ");
-  const auto colours = Only("C");
-  EXPECT_EQ(std::vector<float>(colours[0].a, colours[0].a + 4), (std::vector<float>{0, 0, 0, 1}));
-  EXPECT_EQ(std::vector<float>(colours[1].a, colours[1].a + 4), (std::vector<float>{1, 0, 0, 1}));
-  const auto moves = Only("Translate");
-  EXPECT_EQ(moves[0].a[0], 0.1f);
-  EXPECT_EQ(moves[0].a[1], -0.1f);
-  EXPECT_EQ(moves[1].a[0], -0.1f);
-  // QUAD: (x0, y1), (x1, y1), (x1, y0), (x0, y0) at z = -1.
-  const auto v = Only("V");
-  EXPECT_EQ(std::vector<float>(v[4].a, v[4].a + 3), (std::vector<float>{-0.5f, 0.5f, -1}));
-  EXPECT_EQ(std::vector<float>(v[6].a, v[6].a + 3), (std::vector<float>{0.5f, -0.5f, -1}));
+            "Disable C(0,0,0,1) Translate(0.1,-0.1,0) Begin T V(-5,4,-1) T V(3,4,-1) T V(3,-2,-1) T V(-5,-2,-1) End "
+            "Translate(-0.1,0.1,-0) Enable C(1,0,0,1) Begin T V(-5,4,-1) T V(3,4,-1) T V(3,-2,-1) T V(-5,-2,-1) End ");
 
   // A shadow run that ends early still moves back and turns depth testing on.
   calls.clear();
   Run(P().F(0).F(0).F(0.25f).Op({SHADOW}).I(1).F(0).Op({BEAT}));
-  EXPECT_EQ(Names(), "Disable C Translate Translate Enable ");
+  EXPECT_EQ(Names(), "Disable C(0,0,0,1) Translate(0.25,0,0) Translate(-0.25,-0,-0) Enable ");
 }
 
 TEST_F(Script, ShapesVertexForVertex) {
@@ -239,12 +220,11 @@ TEST_F(Script, ShapesVertexForVertex) {
   auto v = Only("V");
   ASSERT_EQ(v.size(), 12u);
   const float rim[5][2] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}, {0, 1}};
-  for (int k = 0; k < 4; ++k) {
-    EXPECT_NEAR(v[3 * k + 1].a[0], rim[k + 1][0], 1e-6) << k;
-    EXPECT_NEAR(v[3 * k + 1].a[1], rim[k + 1][1], 1e-6) << k;
-    EXPECT_NEAR(v[3 * k + 2].a[0], rim[k][0], 1e-6) << k;
-    EXPECT_NEAR(v[3 * k + 2].a[1], rim[k][1], 1e-6) << k;
-  }
+  for (int k = 0; k < 4; ++k)
+    for (int c = 0; c < 2; ++c) {
+      EXPECT_NEAR(v[3 * k + 1].a[c], rim[k + 1][c], 1e-6) << k;
+      EXPECT_NEAR(v[3 * k + 2].a[c], rim[k][c], 1e-6) << k;
+    }
   EXPECT_EQ(Only("T")[1].a[0], 1.0f);  // tex 0.5 + 0.5 sin a
 
   // SPHERE with negative n and r draws the same as positive; n = 3 draws nothing.
@@ -274,10 +254,7 @@ TEST_F(Script, ShapesVertexForVertex) {
   // STARTUBE n = 0 still begins and ends, and leaves the colour alone; BOX takes hx from the top.
   calls.clear();
   Run(P().I(0).F(1).F(1).F(0).F(1).Op({STARTUBE}).F(3).F(2).F(1).Op({BOX}));
-  EXPECT_EQ(Names().substr(0, 20), "Begin End Begin T V ");
-  EXPECT_EQ(Only("V")[2].a[0], 1.0f);
-  EXPECT_EQ(Only("V")[2].a[1], 2.0f);
-  EXPECT_EQ(Only("V")[2].a[2], -3.0f);
+  EXPECT_EQ(Names().substr(0, 56), "Begin End Begin T V(-1,-2,-3) T V(1,-2,-3) T V(1,2,-3) ");
 
   // A shape the budget cannot pay for ends the run without drawing.
   calls.clear();
@@ -292,9 +269,7 @@ TEST_F(Script, TexturesLightsAndTimeInputs) {
   texMan::TextureTable.clear();
   const auto binds = Only("Bind");
   ASSERT_EQ(binds.size(), 3u);
-  EXPECT_EQ(binds[0].a[0], 77);
-  EXPECT_EQ(binds[1].a[0], 0);
-  EXPECT_EQ(binds[2].a[0], 0);
+  EXPECT_EQ(std::vector<float>({binds[0].a[0], binds[1].a[0], binds[2].a[0]}), (std::vector<float>{77, 0, 0}));
 
   // LIGHTV: c0 is the value pushed last.
   Run(P().I(0x4000).I(0x1201).F(4).F(3).F(2).F(1).Op({LIGHTV}));

@@ -116,7 +116,8 @@ void Execute(const Inputs& in) {
   const size_t fvCount = FloatVars.size();
   const uint8_t* const code = in.Code;
   const int64_t len = in.CodeLen;
-  int64_t pc = 0;
+  const uint8_t* const end = code + len;
+  const uint8_t* pc = code;  // the opcode byte that runs next
   int32_t jumps = 0;
   int64_t budget = BudgetLeft;
   const bool shadow = ShadowPass;
@@ -142,7 +143,7 @@ void Execute(const Inputs& in) {
     *ft++ = (v);                                 \
   } while (0)
 #define OPERANDS(n) \
-  if (pc + (n) >= len) goto done
+  if (end - pc <= (n)) goto done
 // A shape pays one instruction per vertex; one the budget cannot pay for
 // ends the run instead of drawing.
 #define PAY(vertices)                                \
@@ -152,36 +153,36 @@ void Execute(const Inputs& in) {
     budget -= cost_;                                 \
   } while (0)
 
-  while (pc < len) {
+  while (pc < end) {
     if (--budget < 0) goto early;
-    switch (code[pc]) {
+    switch (*pc) {
       case 0:  // PUSHI
         OPERANDS(4);
-        PUSH_I(ReadI32(code + pc + 1));
+        PUSH_I(ReadI32(pc + 1));
         pc += 4;
         break;
       case 1: {  // LOADI
         OPERANDS(1);
-        const uint8_t i = code[pc + 1];
+        const uint8_t i = pc[1];
         PUSH_I(i < ivCount ? iv[i] : 0);
         pc += 1;
         break;
       }
       case 2:  // PUSHF
         OPERANDS(4);
-        PUSH_F(ReadF32(code + pc + 1));
+        PUSH_F(ReadF32(pc + 1));
         pc += 4;
         break;
       case 3: {  // LOADF
         OPERANDS(1);
-        const uint8_t i = code[pc + 1];
+        const uint8_t i = pc[1];
         PUSH_F(i < fvCount ? fv[i] : 0.0f);
         pc += 1;
         break;
       }
       case 4: {  // STOREI
         OPERANDS(1);
-        const uint8_t i = code[pc + 1];
+        const uint8_t i = pc[1];
         NEED_I(1);
         --it;
         if (i < ivCount) iv[i] = it[0];
@@ -190,7 +191,7 @@ void Execute(const Inputs& in) {
       }
       case 5: {  // STOREF
         OPERANDS(1);
-        const uint8_t i = code[pc + 1];
+        const uint8_t i = pc[1];
         NEED_F(1);
         --ft;
         if (i < fvCount) fv[i] = ft[0];
@@ -257,8 +258,11 @@ void Execute(const Inputs& in) {
       case 24:  // JMP
         if (++jumps > MaxJumps) goto early;
         NEED_I(1);
-        pc = *--it;
-        if (pc < 0 || pc >= len) goto done;
+        {
+          const int32_t target = *--it;
+          if (target < 0 || target >= len) goto done;
+          pc = code + target;
+        }
         continue;
       case 25:
         GL.PushMatrix();
@@ -333,8 +337,8 @@ void Execute(const Inputs& in) {
         NEED_I(1);
         --it;
         if (CmpA != CmpB) break;
-        pc = it[0];
-        if (pc < 0 || pc >= len) goto done;
+        if (it[0] < 0 || it[0] >= len) goto done;
+        pc = code + it[0];
         continue;
       case 47:  // MODI
         NEED_I(2);

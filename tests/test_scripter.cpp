@@ -254,7 +254,7 @@ TEST_F(Script, ShapesVertexForVertex) {
   // STARTUBE n = 0 still begins and ends, and leaves the colour alone; BOX takes hx from the top.
   calls.clear();
   Run(P().I(0).F(1).F(1).F(0).F(1).Op({STARTUBE}).F(3).F(2).F(1).Op({BOX}));
-  EXPECT_EQ(Names().substr(0, 56), "Begin End Begin T V(-1,-2,-3) T V(1,-2,-3) T V(1,2,-3) ");
+  EXPECT_EQ(Names().substr(0, 55), "Begin End Begin T V(-1,-2,-3) T V(1,-2,-3) T V(1,2,-3) ");
 
   // A shape the budget cannot pay for ends the run without drawing.
   calls.clear();

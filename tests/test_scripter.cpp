@@ -121,6 +121,7 @@ TEST_F(Script, FloatResults) {
       {P().Raw(2, "\x00\x00\x80\x3F"), 0, 1.0f}, {P().F(3).F(0.5f).Op({MULF}), 0, 1.5f},
       {P().I(2).F(120).Op({BEAT}), 1500, 0.5f}, {P().I(2).F(120).Op({BEAT}), 999, 0.999f},
       {P().I(2).F(-120).Op({BEAT}), 1500, -0.5f}, {P().I(1).F(60).Op({BEAT}), -1, 0.295f},
+      {P().I(1).F(9).Op({BEAT}), 6666, 6666.0f / 6667.0f},  // the period 6666.67 rounds up
   };
   for (auto& c : cases) {
     c.prog.Op({STOREF, 0});

@@ -264,10 +264,11 @@ TEST_F(Script, ShapesVertexForVertex) {
 }
 
 TEST_F(Script, TexturesLightsAndTimeInputs) {
-  texMan::TextureTable.resize(1);
+  const auto saved = texMan::TextureTable;
+  texMan::TextureTable.assign(1, {});
   texMan::TextureTable[0].GLName = 77;
   Run(P().I(0).Op({BINDTEX}).I(-1).Op({BINDTEX}).I(1).Op({BINDTEX}));
-  texMan::TextureTable.clear();
+  texMan::TextureTable = saved;
   const auto binds = Only("Bind");
   ASSERT_EQ(binds.size(), 3u);
   EXPECT_EQ(std::vector<float>({binds[0].a[0], binds[1].a[0], binds[2].a[0]}), (std::vector<float>{77, 0, 0}));

@@ -10,7 +10,7 @@ PACKAGES=(
   libmpg123-dev libjpeg62-turbo-dev libpng-dev
   libgl-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri mesa-utils-bin
   nlohmann-json3-dev libimgui-dev libstb-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
   xvfb xauth lame xdotool
 )
 

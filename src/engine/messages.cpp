@@ -19,6 +19,11 @@ void Show(const std::string& caption, const std::string& text) {
     WriteToStderr(caption, text);
 }
 
+void ShowFatal(const std::string& caption, const std::string& text) {
+  Show(caption, text);
+  throw Fatal(caption + ": " + text);
+}
+
 Sink SetSink(Sink s) {
   Sink old = std::move(sink);
   sink = std::move(s);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace messages {
@@ -18,5 +19,14 @@ void Show(const std::string& caption, const std::string& text);
 Sink SetSink(Sink sink);
 // The stderr writer.
 void WriteToStderr(const std::string& caption, const std::string& text);
+
+// A fault that ends the program once its message has been shown. The player
+// catches it at the top, shuts down normally and exits with status 1.
+class Fatal : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+// Shows the message, then throws Fatal.
+[[noreturn]] void ShowFatal(const std::string& caption, const std::string& text);
 
 }  // namespace messages

@@ -110,6 +110,18 @@ int Run(const TCaptureJob& job) {
   scheduler::ResetTracks();
   int rc = 0;
   int64_t frame = 0;
+  // A fatal script fault has shown its message; the frames written so far
+  // stay, the context goes.
+  struct CloseOnFault {
+    bool armed = true;
+    bool newline;
+    ~CloseOnFault() {
+      if (!armed) return;
+      if (newline) std::fputc('\n', stderr);
+      mainloop::FreeResources();
+      offscreen::Close();
+    }
+  } closeOnFault{true, progress};
   for (; frame < total; ++frame) {
     const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -133,6 +145,7 @@ int Run(const TCaptureJob& job) {
       break;
     }
   }
+  closeOnFault.armed = false;
   if (progress) std::fputc('\n', stderr);
 
   mainloop::FreeResources();

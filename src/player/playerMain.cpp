@@ -110,6 +110,11 @@ int Run(int argc, char** argv) {
   int rc = 0;
   try {
     rc = Play(options);
+  } catch (const messages::Fatal&) {
+    // Already shown; the show ends as after Escape, but with a failure.
+    openglx::KillGLWindow(false);
+    mainloop::FreeResources();
+    rc = 1;
   } catch (const std::exception& e) {
     // A damaged demo file (or any other fault that stops the show): say
     // what it was, put the screen back and end with a failure status.

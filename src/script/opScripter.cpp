@@ -1,5 +1,7 @@
 #include "script/opScripter.h"
 
+#include <algorithm>
+
 #include "operators/opShape.h"
 #include "script/scripter.h"
 
@@ -13,8 +15,28 @@ opShape::Shape<TScript> shape;
 
 QVL_OPERATOR_SHAPE_ENTRIES(shape)
 
-void Render(uint8_t, int32_t, int32_t, int32_t, int32_t, float, float) {
-  // The interpreter arrives with the script engine.
+// The render size and alpha do not reach the script: it is neither scaled
+// nor faded.
+void Render(uint8_t slot, int32_t, int32_t, int32_t time, int32_t elapsed, float progress, float) {
+  const opShape::PlainSlot* s = shape.Bound(slot);
+  if (!s) return;
+  const TScript& script = shape.SetOf(*s);
+  const auto len = std::min<size_t>(static_cast<size_t>(std::max(script.CodeLen, 0)), script.Code.size());
+  scripter::RunScript(script.Code.data(), static_cast<int32_t>(len), time, elapsed, progress);
+}
+
+// Reads a block that may be missing: a missing one leaves `out` empty, so
+// that its script is empty rather than a run of zero bytes (which would be
+// PUSHI 0 over and over, a stack fault). Absence shows as a buffer left as
+// it was, so an all-zero block is read once more over a different fill.
+void ReadCode(const std::string& key, int32_t len, std::vector<uint8_t>& out) {
+  const dllShared::fHost& host = dllShared::Host;
+  out.assign(static_cast<size_t>(len), 0);
+  host.ReadBlock(key, out.data(), len);
+  if (std::any_of(out.begin(), out.end(), [](uint8_t b) { return b != 0; })) return;
+  std::vector<uint8_t> probe(static_cast<size_t>(len), 0xFF);
+  host.ReadBlock(key, probe.data(), len);
+  if (std::all_of(probe.begin(), probe.end(), [](uint8_t b) { return b == 0xFF; })) out.clear();
 }
 
 int32_t CheckedCount(std::string_view key, int32_t value, int32_t max) {
@@ -53,8 +75,8 @@ void LoadParamSets(bool loadScriptSources) {
     TScript& s = shape.Sets[static_cast<size_t>(i)];
     const std::string lenKey = dllShared::IndexedKey("ScrCLen", i);
     s.CodeLen = CheckedCount(lenKey, host.ReadInt(lenKey, 0), MaxCodeLen);
-    s.Code.assign(static_cast<size_t>(s.CodeLen), 0);
-    if (s.CodeLen > 0) host.ReadBlock(dllShared::IndexedKey("ScrC", i), s.Code.data(), s.CodeLen);
+    s.Code.clear();
+    if (s.CodeLen > 0) ReadCode(dllShared::IndexedKey("ScrC", i), s.CodeLen, s.Code);
     if (!loadScriptSources) continue;
     const std::string srcKey = dllShared::IndexedKey("Scr", i, "SourceLen");
     s.SourceLineCount = CheckedCount(srcKey, host.ReadInt(srcKey, 0), opShape::MaxParamSets);

@@ -43,11 +43,11 @@ class CaptureEffectsA : public ::testing::Test {
       std::snprintf(name, sizeof name, "%06d.png", ms / 500);
       png_image p{};
       p.version = PNG_IMAGE_VERSION;
-      EXPECT_TRUE(png_image_begin_read_from_file(&p, (*dir / "frames" / name).string().c_str())) << name;
-      p.format = PNG_FORMAT_RGBA;
-      rgba.resize(PNG_IMAGE_SIZE(p));
-      EXPECT_TRUE(png_image_finish_read(&p, nullptr, rgba.data(), 0, nullptr));
-      if (rgba.size() != size_t{kSide} * kSide * 4) rgba.assign(size_t{kSide} * kSide * 4, 0);
+      rgba.assign(size_t{kSide} * kSide * 4, 0);
+      EXPECT_TRUE(png_image_begin_read_from_file(&p, (*dir / "frames" / name).string().c_str()) &&
+                  (p.format = PNG_FORMAT_RGBA, PNG_IMAGE_SIZE(p) == rgba.size()) &&
+                  png_image_finish_read(&p, nullptr, rgba.data(), 0, nullptr))
+          << name;
     }
     const uint8_t* q = &rgba[(static_cast<size_t>(kSide - 1 - y) * kSide + x) * 4];
     return {q[0], q[1], q[2]};

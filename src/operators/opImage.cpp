@@ -4,11 +4,11 @@
 #include <windows.h>
 #endif
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstring>
 
 #include "operators/opShape.h"
+#include "operators/opView.h"
 
 namespace opImage {
 
@@ -111,10 +111,7 @@ void TexturedQuad(float left, float bottom, float right, float top, float z) {
 // [1 - Zoom, Zoom], so 1 maps the texture exactly once. The standard
 // perspective projection is put back afterwards.
 void DrawOverlay(float zoom, int32_t width, int32_t height) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glViewport(0, 0, width, height);
-  glOrtho(0.0, width, 0.0, height, 0.0, 128.0);
+  opView::BeginPixelSpace(width, height);
   const float t = static_cast<float>(1.0 - static_cast<double>(zoom));
   const auto w = static_cast<float>(width);
   const auto h = static_cast<float>(height);
@@ -128,13 +125,7 @@ void DrawOverlay(float zoom, int32_t width, int32_t height) {
   glTexCoord2f(t, zoom);
   glVertex2f(0.0f, h);
   glEnd();
-  glLoadIdentity();
-  // A zero height counts as 1, as on a window resize, so the projection
-  // stays finite.
-  const double aspect = static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1);
-  gluPerspective(45.0, aspect, 1.0, 100.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  opView::RestorePerspective(width, height);
 }
 
 void Render(uint8_t slot, int32_t width, int32_t height, int32_t, int32_t, float, float alpha) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,8 @@ Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 struct Loop {
   std::map<size_t, std::vector<int>> keys;
   std::function<void(size_t)> between;
+  size_t failAt = 0;  // this frame throws (once), as a script's fatal error does
+  std::vector<std::string> faults;
   std::vector<int32_t> times, seeks;
   std::vector<bool> pauses;
 
@@ -57,7 +60,9 @@ struct Loop {
     p.RenderFrame = [&] {
       mainloop::UpdateDemoTime();
       times.push_back(mainloop::DemoTime);
+      if (times.size() == failAt) throw std::runtime_error("bad error");
     };
+    p.FrameFault = [&](const std::string& m) { faults.push_back(m); };
     p.SwapBuffers = [&] {
       now += 100;
       if (!held) music += 100;
@@ -97,6 +102,18 @@ TEST(AuthoringKeys, PauseAndSeekMoveTheTimeBase) {
       EXPECT_EQ(loop.seeks, (std::vector<int32_t>{at + 1000, at + 900, at + 900, 0}));
     }
   }
+}
+
+TEST(AuthoringKeys, AFailingFrameHoldsTheDemoUntilResumed) {
+  Loop loop;
+  loop.failAt = 4;
+  loop.keys = {{9, {openglx::VkSpace}}};
+  loop.Run(true);
+  const auto& t = loop.times;
+  ASSERT_EQ(t.size(), 16u);
+  EXPECT_EQ(loop.faults, std::vector<std::string>{"bad error"});
+  EXPECT_EQ(std::vector<int32_t>(t.begin() + 4, t.begin() + 11), std::vector<int32_t>(7, t[3]));
+  EXPECT_GT(t[11], t[10]);
 }
 
 // A disk of named byte strings; a demo "loads" unless it starts with "bad".

@@ -101,6 +101,7 @@ TOutcome FilesChanged(const std::vector<std::string>& files) {
         lastDemo = std::move(demo);
         Say("reloaded " + demoFile + (warnings.empty() ? "" : "; " + warnings));
         outcome = TOutcome::Reloaded;
+        mainloop::Halted = false;
       } else {
         ok = false;
         error = warnings;
@@ -178,6 +179,8 @@ THooks RealHooks(const std::string& file, bool json) {
   h.Report = [](const std::string& message) { std::fprintf(stderr, "qvlplay: %s\n", message.c_str()); };
   return h;
 }
+
+void FrameFault(const std::string& message) { Say(message + " (paused until the next save)"); }
 
 void PollFiles(uint32_t now) {
   if (!active) return;

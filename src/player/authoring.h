@@ -50,6 +50,8 @@ const std::string& LastMessage();
 
 // The player's hooks: `json` when demoFile is a JSON description.
 THooks RealHooks(const std::string& demoFile, bool json);
+// A frame of the playing demo failed with `message`.
+void FrameFault(const std::string& message);
 // Checks the watched files and reloads; called between frames.
 void PollFiles(uint32_t now);
 

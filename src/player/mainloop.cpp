@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include <GL/gl.h>
 
@@ -24,6 +25,7 @@ bool FrameClockTimeBase = false;
 bool Watching = false;
 bool Paused = false;
 bool OverlayShown = false;
+bool Halted = false;
 
 namespace {
 
@@ -58,6 +60,7 @@ TLoopPlatform RealPlatform() {
   if (Watching) {
     p.BetweenFrames = [] { authoring::PollFiles(static_cast<uint32_t>(SDL_GetTicks())); };
     p.DrawOverlay = overlay::Draw;
+    p.FrameFault = authoring::FrameFault;
   }
   return p;
 }
@@ -68,6 +71,7 @@ void ResetLoopState() {
   DemoTime = 0;
   FrameClockTimeBase = settings::SoundOff;
   Paused = false;
+  Halted = false;
   pausedAt = 0;
   std::memset(openglx::KeyDown, 0, sizeof openglx::KeyDown);
   openglx::FrameCount = 0;
@@ -82,6 +86,7 @@ int32_t BasePosition() {
 void UpdateDemoTime() { DemoTime = BasePosition() + UserOffset; }
 
 void SetPaused(bool paused) {
+  if (!paused) Halted = false;
   if (paused == Paused) return;
   if (paused) {
     pausedAt = BasePosition();
@@ -100,6 +105,7 @@ void SetPaused(bool paused) {
 
 void SeekTo(int32_t ms) {
   ms = std::max(ms, 0);
+  Halted = false;
   if (Paused) pausedAt = ms;
   if (OnMusic()) {
     if (running->SeekMusic) running->SeekMusic(ms);
@@ -118,7 +124,7 @@ void RenderFrame() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   UpdateDemoTime();
-  scheduler::RenderTracks(DemoTime);
+  if (!Halted) scheduler::RenderTracks(DemoTime);
   if (settings::ShowFPS) {
     glLoadIdentity();
     const double x = scheduler::RenderWidth * -0.4 / scheduler::RenderHeight;
@@ -217,7 +223,20 @@ void RunFrames(const TLoopPlatform& platform) {
     // The tick counter wraps; the difference stays right across the wrap.
     const auto elapsed = static_cast<int64_t>(static_cast<uint32_t>(platform.GetTickCount() - loopStart));
     if (!Paused) FrameClock = static_cast<int32_t>((static_cast<int64_t>(FrameClock) + elapsed) / 2);
-    platform.RenderFrame();
+    if (Watching && platform.FrameFault) {
+      // An author's mistake that stops a frame (a script's fatal error) must
+      // not end the session: say it, hold still and wait for the next save.
+      try {
+        platform.RenderFrame();
+      } catch (const std::exception& e) {
+        Halted = true;
+        SetPaused(true);
+        scheduler::ResetTracks();
+        platform.FrameFault(e.what());
+      }
+    } else {
+      platform.RenderFrame();
+    }
     if (platform.DrawOverlay) platform.DrawOverlay();
     platform.SwapBuffers();
     if (platform.BetweenFrames) platform.BetweenFrames();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "player/openglx.h"
 
@@ -23,6 +24,8 @@ extern bool FrameClockTimeBase;
 extern bool Watching;
 extern bool Paused;
 extern bool OverlayShown;
+// A frame failed: nothing is drawn until a reload, a seek or resuming.
+extern bool Halted;
 inline constexpr int32_t SeekStep = 1000;
 inline constexpr int32_t FineSeekStep = 100;
 
@@ -40,6 +43,8 @@ struct TLoopPlatform {
   std::function<void(bool)> PauseMusic;  // true holds the device, false plays on
   std::function<void()> BetweenFrames;   // after each frame is shown
   std::function<void()> DrawOverlay;     // over each frame, before it is shown
+  // With --watch: a frame threw; the loop has paused and carries on.
+  std::function<void(const std::string&)> FrameFault;
 };
 TLoopPlatform RealPlatform();
 

@@ -118,7 +118,9 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
     return capture::Run(job);
   }
 
-  messageBox::InstallMessageBoxSink();
+  // While authoring, messages go to the console (and the overlay), never
+  // into a box that would stop the show.
+  if (!o.Watch) messageBox::InstallMessageBoxSink();
   if (!d.Json) demo::ReadDemoTitle(d.File);
   if (o.NoSetup)
     ApplyNoSetupOptions(o);

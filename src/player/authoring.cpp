@@ -26,6 +26,7 @@ THooks hooks;
 std::vector<unsigned char> lastSource;  // what demoFile held when the playing demo loaded
 std::vector<unsigned char> lastDemo;    // the playing demo's bytes
 std::string lastMessage;
+std::vector<std::string> watching;  // what fileWatch was last given
 
 void Say(const std::string& message) {
   lastMessage = message;
@@ -42,6 +43,8 @@ void Begin(const std::string& file, const THooks& h, std::vector<unsigned char> 
   lastSource = std::move(source);
   lastDemo = std::move(demo);
   lastMessage.clear();
+  watching = WatchedFiles();
+  fileWatch::Watch(watching);
 }
 
 void End() {
@@ -50,6 +53,8 @@ void End() {
   lastSource.clear();
   lastDemo.clear();
   lastMessage.clear();
+  watching.clear();
+  fileWatch::Shutdown();
 }
 
 bool Active() { return active; }
@@ -187,7 +192,10 @@ void PollFiles(uint32_t now) {
   const std::vector<std::string> changed = fileWatch::Changed(now);
   if (changed.empty()) return;
   FilesChanged(changed);
-  fileWatch::Watch(WatchedFiles(), !fileWatch::Notifying());
+  // Watching afresh could miss a save made meanwhile: only when the demo
+  // names other files now.
+  const std::vector<std::string> files = WatchedFiles();
+  if (files != watching) fileWatch::Watch(watching = files, !fileWatch::Notifying());
 }
 
 }  // namespace authoring

@@ -33,7 +33,7 @@ struct THooks {
 
 enum class TOutcome { Nothing, Reloaded, KeptLastGood, MusicReloaded };
 
-// Starts watching after the first load: `source` is what `demoFile` held,
+// Starts watching (through fileWatch) after the first load: `source` is what `demoFile` held,
 // `demo` the demo made of it.
 void Begin(const std::string& demoFile, const THooks& hooks, std::vector<unsigned char> source,
            std::vector<unsigned char> demo);

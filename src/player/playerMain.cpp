@@ -100,7 +100,6 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
       demo::LoadDemoBytes(d.File, d.Demo, false);
       if (o.Watch) {
         authoring::Begin(d.File, authoring::RealHooks(d.File, d.Json), d.Source, d.Demo);
-        fileWatch::Watch(authoring::WatchedFiles());
       }
     });
   }

@@ -241,7 +241,7 @@ void RunFrames(const TLoopPlatform& platform) {
     platform.SwapBuffers();
     if (platform.BetweenFrames) platform.BetweenFrames();
 
-    const bool musicOver = !FrameClockTimeBase && platform.MusicEnded && platform.MusicEnded();
+    const bool musicOver = !FrameClockTimeBase && !Paused && platform.MusicEnded && platform.MusicEnded();
     if (settings::LoopDemo && (scheduler::DemoFinished != 0 || musicOver)) {
       scheduler::DemoFinished = 0;
       RestartDemo();

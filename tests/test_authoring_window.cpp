@@ -24,7 +24,7 @@ std::string Desc(const char* colours, int length) {
 // The window is 320x240 at the screen's corner; `px` prints the centre's
 // R G B, `strip` a checksum of the lower half, where the timeline lies.
 const char* kScript = R"(set -u
-exec 3>disp; Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 2>/dev/null & X=$!; exec 3>&-
+exec 3>disp; Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null & X=$!; exec 3>&-
 trap 'kill $X 2>/dev/null' EXIT
 for i in $(seq 100); do [ -s disp ] && break; sleep 0.1; done
 export DISPLAY=:$(cat disp) SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy

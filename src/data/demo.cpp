@@ -167,11 +167,14 @@ void ClearLoaded() {
   scripter::FloatVars.clear();
 }
 
-bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures) {
+bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures,
+          const std::vector<unsigned char>* inMemory = nullptr) {
   scheduler::UseDemoData(&DemoData);
   ClearLoaded();
   try {
-    if (filestuff::OpenDemoFile(fileName) != filestuff::OpenResult::Opened) return false;
+    const filestuff::OpenResult opened =
+        inMemory ? filestuff::OpenDemoBytes(fileName, *inMemory) : filestuff::OpenDemoFile(fileName);
+    if (opened != filestuff::OpenResult::Opened) return false;
     budget.bytes = filestuff::FileSize();
     budget.entries = static_cast<int64_t>(filestuff::Directory().size());
     filestuff::ReadString("Music", "", MusicName);
@@ -240,6 +243,10 @@ bool LoadDemo(const std::string& fileName, bool loadScriptSources) {
 
 bool LoadDemoWithoutTextures(const std::string& fileName, bool loadScriptSources) {
   return Load(fileName, loadScriptSources, false);
+}
+
+bool LoadDemoBytes(const std::string& name, const std::vector<unsigned char>& bytes, bool loadScriptSources) {
+  return Load(name, loadScriptSources, true, &bytes);
 }
 
 }  // namespace demo

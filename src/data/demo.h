@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/scheduler.h"
 
@@ -33,5 +34,8 @@ bool LoadDemo(const std::string& fileName, bool loadScriptSources);
 // As LoadDemo, but the texture table gets its entries as the file stores
 // them and no texture is made: for tools and tests without a GL context.
 bool LoadDemoWithoutTextures(const std::string& fileName, bool loadScriptSources);
+
+// As LoadDemo for a demo file held in memory; `name` stands for it in messages.
+bool LoadDemoBytes(const std::string& name, const std::vector<unsigned char>& bytes, bool loadScriptSources);
 
 }  // namespace demo

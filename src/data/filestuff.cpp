@@ -140,6 +140,12 @@ OpenResult OpenDemoFile(const std::string& path) {
   if (!in) return OpenResult::CannotOpen;
   std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return OpenResult::CannotOpen;
+  return OpenDemoBytes(path, std::move(bytes));
+}
+
+OpenResult OpenDemoBytes(const std::string& name, std::vector<unsigned char> bytes) {
+  CloseDemoFile();
+  const std::string path = name;
   if (bytes.size() < sizeof Signature || std::memcmp(bytes.data(), Signature, sizeof Signature) != 0)
     return OpenResult::WrongSignature;
   DemoFile.open = true;
@@ -238,7 +244,7 @@ void WriteString(std::string_view name, std::string_view s) {
   }
 }
 
-void WriteDemoFile(const std::string& path, const std::function<void()>& values) {
+std::vector<unsigned char> WriteDemoBytes(const std::function<void()>& values) {
   writer = WriterState{};
   struct Reset {
     ~Reset() {
@@ -282,12 +288,16 @@ void WriteDemoFile(const std::string& path, const std::function<void()>& values)
   if (static_cast<int64_t>(writer.out.size()) != header + valuesSize)
     throw WriteError("the writing pass wrote " + std::to_string(writer.out.size() - header) +
                      " bytes of values where the counting pass counted " + std::to_string(valuesSize));
+  return std::move(writer.out);
+}
 
+void WriteDemoFile(const std::string& path, const std::function<void()>& values) {
+  const std::vector<unsigned char> bytes = WriteDemoBytes(values);
   const std::string tmp = path + ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) throw WriteError("cannot write " + tmp);
-    out.write(reinterpret_cast<const char*>(writer.out.data()), static_cast<std::streamsize>(writer.out.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (!out) {
       out.close();

@@ -49,6 +49,8 @@ void Shutdown();
 // CannotOpen and WrongSignature leave nothing open; a damaged directory
 // throws ReadError.
 OpenResult OpenDemoFile(const std::string& path);
+// The same for a file already in memory; `name` stands for it in messages.
+OpenResult OpenDemoBytes(const std::string& name, std::vector<unsigned char> bytes);
 void CloseDemoFile();
 bool IsOpen();
 const std::string& OpenFileName();
@@ -82,5 +84,7 @@ void WriteString(std::string_view name, std::string_view s);
 // times. The file is written under a temporary name and renamed, so a
 // failure leaves no half-written file. Throws WriteError.
 void WriteDemoFile(const std::string& path, const std::function<void()>& values);
+// The same file's bytes, kept in memory.
+std::vector<unsigned char> WriteDemoBytes(const std::function<void()>& values);
 
 }  // namespace filestuff

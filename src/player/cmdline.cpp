@@ -38,6 +38,11 @@ std::string HelpText() {
          "  -C DIR               play the demo in DIR\n"
          "  --help               show this text and exit\n"
          "  --version            show the version and exit\n"
+         "  --json FILE          play a JSON description (as qvl build reads it);\n"
+         "                       its images and music.mp3 lie beside it\n"
+         "  --watch              reload the demo when its files change; Space pauses,\n"
+         "                       Left/Right seek 1 s (with Shift 100 ms), Home goes\n"
+         "                       to 0, Tab shows the timeline\n"
          "\n"
          "Playing without the setup window:\n"
          "  --no-setup           start at once with the settings below\n"
@@ -98,6 +103,15 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
         return false;
       }
       o.Dir = v;
+    } else if (a == "--json") {
+      if (!value(v)) return false;
+      if (v.empty()) {
+        error = "--json needs a file";
+        return false;
+      }
+      o.Json = v;
+    } else if (a == "--watch") {
+      o.Watch = true;
     } else if (a == "--no-setup") {
       o.NoSetup = true;
     } else if (a == "--windowed") {
@@ -180,6 +194,10 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
   }
   if (!o.Capture && setupOption && !o.NoSetup) {
     error = setupName + " needs --no-setup";
+    return false;
+  }
+  if (o.Capture && o.Watch) {
+    error = "--watch cannot be used with --capture";
     return false;
   }
   if (o.Capture && !hasRate) {

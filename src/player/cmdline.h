@@ -12,6 +12,8 @@ struct TOptions {
   bool Help = false;
   bool Version = false;
   std::string Dir;  // -C: play the demo in this directory
+  std::string Json;  // --json: play this JSON description instead of demo.qvl
+  bool Watch = false;  // --watch: reload on change, pause and seek, timeline
 
   // --no-setup and the settings it takes instead of the setup window.
   bool NoSetup = false;

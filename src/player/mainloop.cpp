@@ -2,13 +2,17 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include <GL/gl.h>
 
 #include "engine/scheduler.h"
 #include "engine/settings.h"
+#include "player/authoring.h"
 #include "player/muzax.h"
+#include "player/overlay.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 
@@ -18,12 +22,27 @@ int32_t FrameClock = 0;
 int32_t UserOffset = 0;
 int32_t DemoTime = 0;
 bool FrameClockTimeBase = false;
+bool Watching = false;
+bool Paused = false;
+bool OverlayShown = false;
+bool Halted = false;
 
 namespace {
 
 // The platform of the loop that is running; RenderFrame and the keys reach
 // the music through it.
 const TLoopPlatform* running = nullptr;
+uint32_t loopStart = 0;  // the tick the frame clock counts from
+int32_t pausedAt = 0;    // the time base's position while paused
+
+bool OnMusic() { return !FrameClockTimeBase && running && running->MusicPosition; }
+
+uint32_t Now() { return running && running->GetTickCount ? running->GetTickCount() : 0; }
+
+void SetFrameClock(int32_t ms) {
+  FrameClock = ms;
+  loopStart = Now() - static_cast<uint32_t>(ms);
+}
 
 }  // namespace
 
@@ -37,6 +56,12 @@ TLoopPlatform RealPlatform() {
   p.SeekMusic = muzax::SeekMusic;
   p.PlayMusic = muzax::PlayMusic;
   p.MusicEnded = muzax::MusicEnded;
+  p.PauseMusic = muzax::PauseMusic;
+  if (Watching) {
+    p.BetweenFrames = [] { authoring::PollFiles(static_cast<uint32_t>(SDL_GetTicks())); };
+    p.DrawOverlay = overlay::Draw;
+    p.FrameFault = authoring::FrameFault;
+  }
   return p;
 }
 
@@ -45,23 +70,61 @@ void ResetLoopState() {
   UserOffset = 0;
   DemoTime = 0;
   FrameClockTimeBase = settings::SoundOff;
+  Paused = false;
+  Halted = false;
+  pausedAt = 0;
   std::memset(openglx::KeyDown, 0, sizeof openglx::KeyDown);
   openglx::FrameCount = 0;
   openglx::FPSText.clear();
 }
 
-void UpdateDemoTime() {
-  if (FrameClockTimeBase || !running || !running->MusicPosition)
-    DemoTime = UserOffset + FrameClock;
-  else
-    DemoTime = running->MusicPosition() + UserOffset;
+int32_t BasePosition() {
+  if (Paused) return pausedAt;
+  return OnMusic() ? running->MusicPosition() : FrameClock;
+}
+
+void UpdateDemoTime() { DemoTime = BasePosition() + UserOffset; }
+
+void SetPaused(bool paused) {
+  if (!paused) Halted = false;
+  if (paused == Paused) return;
+  if (paused) {
+    pausedAt = BasePosition();
+    Paused = true;
+    if (OnMusic() && running->PauseMusic) running->PauseMusic(true);
+    return;
+  }
+  Paused = false;
+  // The device may have run a little past the pause point before it held.
+  if (OnMusic()) {
+    if (running->SeekMusic) running->SeekMusic(pausedAt);
+    if (running->PauseMusic) running->PauseMusic(false);
+  }
+  SetFrameClock(pausedAt);
+}
+
+void SeekTo(int32_t ms) {
+  ms = std::max(ms, 0);
+  Halted = false;
+  if (Paused) pausedAt = ms;
+  if (OnMusic()) {
+    if (running->SeekMusic) running->SeekMusic(ms);
+  }
+  SetFrameClock(ms);
+  scheduler::ResetTracks();
+}
+
+void UseFrameClock(bool frameClock, int32_t ms) {
+  FrameClockTimeBase = frameClock;
+  if (Paused) pausedAt = ms;
+  SetFrameClock(ms);
 }
 
 void RenderFrame() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   UpdateDemoTime();
-  scheduler::RenderTracks(DemoTime);
+  if (!Halted) scheduler::RenderTracks(DemoTime);
   if (settings::ShowFPS) {
     glLoadIdentity();
     const double x = scheduler::RenderWidth * -0.4 / scheduler::RenderHeight;
@@ -76,15 +139,49 @@ void RenderFrame() {
 }
 
 void RestartDemo() {
-  if (FrameClockTimeBase)
+  if (FrameClockTimeBase) {
     UserOffset = -FrameClock;
-  else if (running && running->SeekMusic)
+  } else if (running && running->SeekMusic) {
     running->SeekMusic(0);
+    if (Paused) pausedAt = 0;
+  }
   scheduler::ResetTracks();
 }
 
+namespace {
+
+void HandleAuthoringKeys() {
+  uint8_t* key = openglx::KeyDown;
+  if (key[openglx::VkSpace]) {
+    key[openglx::VkSpace] = 0;
+    SetPaused(!Paused);
+  }
+  if (key[openglx::VkTab]) {
+    key[openglx::VkTab] = 0;
+    OverlayShown = !OverlayShown;
+  }
+  const int32_t step = key[openglx::VkShift] ? FineSeekStep : SeekStep;
+  if (key[openglx::VkLeft]) {
+    key[openglx::VkLeft] = 0;
+    SeekTo(BasePosition() - step);
+  }
+  if (key[openglx::VkRight]) {
+    key[openglx::VkRight] = 0;
+    SeekTo(BasePosition() + step);
+  }
+  if (key[openglx::VkHome]) {
+    key[openglx::VkHome] = 0;
+    // The demo's start, whatever F2/F3 had added.
+    UserOffset = 0;
+    SeekTo(0);
+  }
+}
+
+}  // namespace
+
 void HandleKeys() {
   uint8_t* key = openglx::KeyDown;
+  if (Watching) HandleAuthoringKeys();
   if (key[openglx::VkF5]) {
     key[openglx::VkF5] = 0;
     RestartDemo();
@@ -110,7 +207,7 @@ void RunFrames(const TLoopPlatform& platform) {
     ~Restore() { running = outer; }
   } restore{running};
   running = &platform;
-  const uint32_t loopStart = platform.GetTickCount();
+  loopStart = platform.GetTickCount();
   bool done = false;
   while (!done) {
     openglx::TMessage msg;
@@ -125,11 +222,26 @@ void RunFrames(const TLoopPlatform& platform) {
     openglx::FrameCount += 1;
     // The tick counter wraps; the difference stays right across the wrap.
     const auto elapsed = static_cast<int64_t>(static_cast<uint32_t>(platform.GetTickCount() - loopStart));
-    FrameClock = static_cast<int32_t>((static_cast<int64_t>(FrameClock) + elapsed) / 2);
-    platform.RenderFrame();
+    if (!Paused) FrameClock = static_cast<int32_t>((static_cast<int64_t>(FrameClock) + elapsed) / 2);
+    if (Watching && platform.FrameFault) {
+      // An author's mistake that stops a frame (a script's fatal error) must
+      // not end the session: say it, hold still and wait for the next save.
+      try {
+        platform.RenderFrame();
+      } catch (const std::exception& e) {
+        Halted = true;
+        SetPaused(true);
+        scheduler::ResetTracks();
+        platform.FrameFault(e.what());
+      }
+    } else {
+      platform.RenderFrame();
+    }
+    if (platform.DrawOverlay) platform.DrawOverlay();
     platform.SwapBuffers();
+    if (platform.BetweenFrames) platform.BetweenFrames();
 
-    const bool musicOver = !FrameClockTimeBase && platform.MusicEnded && platform.MusicEnded();
+    const bool musicOver = !FrameClockTimeBase && !Paused && platform.MusicEnded && platform.MusicEnded();
     if (settings::LoopDemo && (scheduler::DemoFinished != 0 || musicOver)) {
       scheduler::DemoFinished = 0;
       RestartDemo();
@@ -151,7 +263,9 @@ bool MainLoop() {
     return false;
   // Without a stream to follow, the music position would stand still at 0.
   FrameClockTimeBase = settings::SoundOff || !muzax::MusicAvailable();
+  if (Watching) overlay::Startup();
   RunFrames(RealPlatform());
+  overlay::Shutdown();
   openglx::KillGLWindow(false);
   FreeResources();
   return true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "player/openglx.h"
 
@@ -18,6 +19,16 @@ extern int32_t DemoTime;    // the time of the frame being drawn
 // follow. Fixed when the window has been set up.
 extern bool FrameClockTimeBase;
 
+// --watch: Space pauses, Left/Right (with Shift: finer) and Home move the
+// time base, Tab shows the overlay. Off by default.
+extern bool Watching;
+extern bool Paused;
+extern bool OverlayShown;
+// A frame failed: nothing is drawn until a reload, a seek or resuming.
+extern bool Halted;
+inline constexpr int32_t SeekStep = 1000;
+inline constexpr int32_t FineSeekStep = 100;
+
 // What the loop runs on. The real one is the window and the music; tests
 // give their own queue, tick source and drawing.
 struct TLoopPlatform {
@@ -29,6 +40,11 @@ struct TLoopPlatform {
   std::function<void(int32_t)> SeekMusic;
   std::function<void()> PlayMusic;
   std::function<bool()> MusicEnded;
+  std::function<void(bool)> PauseMusic;  // true holds the device, false plays on
+  std::function<void()> BetweenFrames;   // after each frame is shown
+  std::function<void()> DrawOverlay;     // over each frame, before it is shown
+  // With --watch: a frame threw; the loop has paused and carries on.
+  std::function<void(const std::string&)> FrameFault;
 };
 TLoopPlatform RealPlatform();
 
@@ -49,6 +65,14 @@ void UpdateDemoTime();
 void HandleKeys();
 // Starts the demo again from time 0, as F5 does.
 void RestartDemo();
+
+// The time base's position (music or frame clock), without the keys' offset.
+int32_t BasePosition();
+void SetPaused(bool paused);
+// Moves the time base to `ms` (at least 0); the tracks search again there.
+void SeekTo(int32_t ms);
+// Switches the time base to the frame clock or back to the music, at `ms`.
+void UseFrameClock(bool frameClock, int32_t ms);
 void FreeResources();
 
 }  // namespace mainloop

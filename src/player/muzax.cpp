@@ -468,6 +468,14 @@ void PlayMusic() {
   if (Device != 0 && Decoder != nullptr) SDL_PauseAudioDevice(Device, 0);
 }
 
+void PauseMusic(bool pause) {
+  if (pause) {
+    if (Device != 0) SDL_PauseAudioDevice(Device, 1);
+  } else {
+    PlayMusic();
+  }
+}
+
 int32_t MusicPosition() {
   if (Decoder == nullptr) return 0;
   return FramesToMs(CurrentFrames(), kOutputRate);

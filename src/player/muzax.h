@@ -15,6 +15,8 @@ void InitAudio(int32_t soundDevice);
 void OpenMusic(const std::string& fileName);
 void SeekMusic(int32_t ms);
 void PlayMusic();
+// Holds the device (true) or lets it play on (false); the position stays.
+void PauseMusic(bool pause);
 // The position the listener hears, ms, rounded half to even. Never goes
 // backwards except after SeekMusic; stops at the end of the track.
 int32_t MusicPosition();

@@ -33,6 +33,8 @@ SDL_GLContext context = nullptr;
 bool videoUp = false;  // the SDL equivalent of the registered window class
 SDL_TimerID frameRateTimer = 0;
 uint32_t timerEvent = static_cast<uint32_t>(-1);
+std::function<void(const SDL_Event&)> eventTap;
+std::function<void()> demoLoader;
 
 constexpr int FontFirstChar = 32;
 constexpr int FontCharCount = 96;
@@ -253,7 +255,10 @@ void InitGL() {
   scheduler::UseDemoData(&demo::DemoData);
 
   registry::RegisterOperators();
-  demo::LoadDemo("demo.qvl", false);
+  if (demoLoader)
+    demoLoader();
+  else
+    demo::LoadDemo("demo.qvl", false);
   scheduler::ResetTracks();
 
   if (!settings::SoundOff) {
@@ -358,9 +363,13 @@ int32_t VirtualKeyOf(int32_t sym) {
   }
 }
 
+void SetEventTap(std::function<void(const SDL_Event&)> tap) { eventTap = std::move(tap); }
+void SetDemoLoader(std::function<void()> loader) { demoLoader = std::move(loader); }
+
 bool PeekMessage(TMessage& out) {
   SDL_Event e;
   if (!SDL_PollEvent(&e)) return false;
+  if (eventTap) eventTap(e);
   out = TMessage{};
   if (e.type == SDL_QUIT) {
     out.Kind = TMsgKind::Quit;

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+
+union SDL_Event;
 
 namespace openglx {
 
@@ -20,6 +23,12 @@ inline constexpr int VkF1 = 112;
 inline constexpr int VkF2 = 113;
 inline constexpr int VkF3 = 114;
 inline constexpr int VkF5 = 116;
+inline constexpr int VkTab = 9;
+inline constexpr int VkShift = 16;
+inline constexpr int VkSpace = 32;
+inline constexpr int VkHome = 36;
+inline constexpr int VkLeft = 37;
+inline constexpr int VkRight = 39;
 
 // One message of the playback window's queue, already translated from the
 // platform event. A: key code, timer id or width; B: height.
@@ -47,6 +56,10 @@ void ShowError(const std::string& message);
 void WindowProc(const TMessage& msg);
 // Takes one message off the queue; false when the queue is empty.
 bool PeekMessage(TMessage& out);
+// Sees every platform event PeekMessage takes (the overlay's input).
+void SetEventTap(std::function<void(const SDL_Event&)> tap);
+// Loads the demo in InitGL instead of reading demo.qvl; empty restores that.
+void SetDemoLoader(std::function<void()> loader);
 // Presents the back buffer of the current GL window.
 void SwapBuffers();
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,14 +19,17 @@
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
+#include "player/authoring.h"
 #include "player/capture.h"
 #include "player/cmdline.h"
+#include "player/fileWatch.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
 #include "player/startup.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
+#include "tools/demoBuild.h"
 #include "tools/headless/messageBox.h"
 
 namespace playerMain {
@@ -56,7 +61,50 @@ void ApplyNoSetupOptions(const cmdline::TOptions& o) {
   settings::LoopDemo = o.Loop;
 }
 
-int Play(const cmdline::TOptions& o) {
+// The demo's bytes in memory: from the JSON description, or (with --watch)
+// from demo.qvl, so a reload can always go back to them.
+struct TDemoSource {
+  std::string File = "demo.qvl";  // in the current directory
+  bool Json = false;
+  std::vector<unsigned char> Source, Demo;
+};
+
+bool ReadWhole(const std::string& path, std::vector<unsigned char>& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// False when the description will not build; qvl build's message is out.
+bool BuildFromJson(const std::string& shownName, TDemoSource& d) {
+  std::string error;
+  if (!ReadWhole(d.File, d.Source)) {
+    error = "cannot open the file";
+  } else if (tools::BuildDemoBytes(std::string(d.Source.begin(), d.Source.end()), ".", d.Demo, error)) {
+    if (filestuff::OpenDemoBytes(d.File, d.Demo) == filestuff::OpenResult::Opened) {
+      std::string title;
+      if (filestuff::FindKey("DemoTitle")) filestuff::ReadString("DemoTitle", "", title), demo::DemoTitle = title;
+      filestuff::CloseDemoFile();
+    }
+    return true;
+  }
+  std::fprintf(stderr, "qvl build: %s: %s\n", shownName.c_str(), error.c_str());
+  return false;
+}
+
+int Play(const cmdline::TOptions& o, TDemoSource& d) {
+  if (d.Json || o.Watch) {
+    openglx::SetDemoLoader([&d, &o] {
+      if (!d.Json) ReadWhole(d.File, d.Source), d.Demo = d.Source;
+      demo::LoadDemoBytes(d.File, d.Demo, false);
+      if (o.Watch) {
+        authoring::Begin(d.File, authoring::RealHooks(d.File, d.Json), d.Source, d.Demo);
+      }
+    });
+  }
+  mainloop::Watching = o.Watch;
+
   if (o.Capture) {
     capture::TCaptureJob job;
     job.Dir = o.CaptureDir;
@@ -69,8 +117,10 @@ int Play(const cmdline::TOptions& o) {
     return capture::Run(job);
   }
 
-  messageBox::InstallMessageBoxSink();
-  demo::ReadDemoTitle("demo.qvl");
+  // While authoring, messages go to the console (and the overlay), never
+  // into a box that would stop the show.
+  if (!o.Watch) messageBox::InstallMessageBoxSink();
+  if (!d.Json) demo::ReadDemoTitle(d.File);
   if (o.NoSetup)
     ApplyNoSetupOptions(o);
   else
@@ -106,10 +156,28 @@ int Run(int argc, char** argv) {
     }
   }
 
+  TDemoSource source;
+  if (!options.Json.empty()) {
+    const std::filesystem::path json(options.Json);
+    source.Json = true;
+    source.File = json.filename().string();
+    // Its images and music lie beside it: play from there.
+    if (json.has_parent_path()) {
+      std::error_code ec;
+      if (options.Capture) options.CaptureDir = std::filesystem::absolute(options.CaptureDir, ec).string();
+      std::filesystem::current_path(json.parent_path(), ec);
+      if (ec) {
+        std::fprintf(stderr, "qvl build: %s: cannot open the file\n", options.Json.c_str());
+        return 1;
+      }
+    }
+  }
+
   StartModules();
+  fileWatch::Startup();
   int rc = 0;
   try {
-    rc = Play(options);
+    rc = source.Json && !BuildFromJson(options.Json, source) ? 1 : Play(options, source);
   } catch (const messages::Fatal&) {
     // Already shown; the show ends as after Escape, but with a failure.
     openglx::KillGLWindow(false);
@@ -123,6 +191,9 @@ int Run(int argc, char** argv) {
     mainloop::FreeResources();
     rc = 1;
   }
+  authoring::End();
+  fileWatch::Shutdown();
+  openglx::SetDemoLoader({});
   StopModules();
   messages::SetSink({});
   SDL_Quit();

@@ -18,6 +18,7 @@
 #include "script/opScripter.h"
 #include "script/scriptAsm.h"
 #include "tools/commands.h"
+#include "tools/demoBuild.h"
 #include "tools/records.h"
 
 namespace tools {
@@ -385,6 +386,25 @@ int CmdBuild(int argc, char** argv) {
     return ExitBadInput;
   }
   return ExitOk;
+}
+
+bool BuildDemoBytes(const std::string& jsonText, const std::string& baseDir, std::vector<unsigned char>& bytes,
+                    std::string& error) {
+  // A program's bytes are formed in ParseScripts; files named beside the
+  // description are read relative to baseDir.
+  (void)baseDir;
+  try {
+    const TDescription d = Parse(json::parse(jsonText));
+    bytes = filestuff::WriteDemoBytes([&] { WriteValues(d); });
+    return true;
+  } catch (const json::parse_error& e) {
+    error = e.what();
+  } catch (const records::DescError& e) {
+    error = e.what();
+  } catch (const filestuff::WriteError& e) {
+    error = e.what();
+  }
+  return false;
 }
 
 }  // namespace tools

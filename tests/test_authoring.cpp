@@ -1,0 +1,257 @@
+// The authoring loop without a display: reloading on change with the last
+// good demo kept, the file watcher, pause and seek on a controlled clock,
+// and the in-memory build matching qvl build's file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/demo.h"
+#include "engine/modules.h"
+#include "player/authoring.h"
+#include "player/fileWatch.h"
+#include "player/mainloop.h"
+#include "player/openglx.h"
+#include "toolRun.h"
+#include "tools/demoBuild.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+using authoring::TOutcome;
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// 16 frames of 100 ms; `keys[n]` are pressed (negative: released) once n
+// frames are shown, `between(n)` runs then; `music` stands in for the stream.
+struct Loop {
+  std::map<size_t, std::vector<int>> keys;
+  std::function<void(size_t)> between;
+  size_t failAt = 0;  // this frame throws (once), as a script's fatal error does
+  std::vector<std::string> faults;
+  std::vector<int32_t> times, seeks;
+  std::vector<bool> pauses;
+
+  void Run(bool frameClock) {
+    mainloop::ResetLoopState();
+    mainloop::Watching = true;
+    mainloop::FrameClockTimeBase = frameClock;
+    uint32_t now = 1000;
+    int32_t music = 0;
+    bool held = false;
+    std::deque<openglx::TMessage> queue;
+    mainloop::TLoopPlatform p;
+    p.PeekMessage = [&](openglx::TMessage& m) {
+      if (queue.empty()) return false;
+      m = queue.front();
+      queue.pop_front();
+      return true;
+    };
+    p.GetTickCount = [&] { return now; };
+    p.RenderFrame = [&] {
+      mainloop::UpdateDemoTime();
+      times.push_back(mainloop::DemoTime);
+      if (times.size() == failAt) throw std::runtime_error("bad error");
+    };
+    p.FrameFault = [&](const std::string& m) { faults.push_back(m); };
+    p.SwapBuffers = [&] {
+      now += 100;
+      if (!held) music += 100;
+      for (int k : keys[times.size()])
+        queue.push_back({k > 0 ? openglx::TMsgKind::KeyDown : openglx::TMsgKind::KeyUp, std::abs(k), 0});
+      if (between) between(times.size());
+      if (times.size() == 16) queue.push_back({openglx::TMsgKind::Quit, 0, 0});
+    };
+    p.MusicPosition = [&] { return music; };
+    p.SeekMusic = [&](int32_t ms) { seeks.push_back(music = ms); };
+    p.PauseMusic = [&](bool h) { pauses.push_back(held = h); };
+    mainloop::RunFrames(p);
+    mainloop::ResetLoopState();
+    mainloop::Watching = false;
+  }
+};
+
+TEST(AuthoringKeys, PauseAndSeekMoveTheTimeBase) {
+  for (const bool frameClock : {true, false}) {
+    SCOPED_TRACE(frameClock ? "frame clock" : "music");
+    Loop loop;
+    // A key acts at the end of the next frame and shows in the one after.
+    loop.keys = {{4, {openglx::VkSpace}}, {6, {openglx::VkRight}}, {7, {openglx::VkShift, openglx::VkLeft}},
+                 {8, {-openglx::VkShift}}, {9, {openglx::VkSpace}}, {12, {openglx::VkHome}}};
+    loop.Run(frameClock);
+    const auto& t = loop.times;
+    const int32_t at = t[6];
+    // Paused, +1 s, -100 ms, resumed where it stood, then running again.
+    EXPECT_EQ(std::vector<int32_t>(t.begin() + 5, t.begin() + 11),
+              (std::vector<int32_t>{at, at, at + 1000, at + 900, at + 900, at + 900}));
+    EXPECT_GT(t[11], at + 900);
+    EXPECT_LT(t[11], at + 1100);
+    EXPECT_LT(t[13], 200);  // Home
+    EXPECT_GT(t[14], t[13]);
+    if (!frameClock) {
+      EXPECT_EQ(loop.pauses, (std::vector<bool>{true, false}));
+      EXPECT_EQ(loop.seeks, (std::vector<int32_t>{at + 1000, at + 900, at + 900, 0}));
+    }
+  }
+}
+
+TEST(AuthoringKeys, AFailingFrameHoldsTheDemoUntilResumed) {
+  Loop loop;
+  loop.failAt = 4;
+  loop.keys = {{9, {openglx::VkSpace}}};
+  loop.Run(true);
+  const auto& t = loop.times;
+  ASSERT_EQ(t.size(), 16u);
+  EXPECT_EQ(loop.faults, std::vector<std::string>{"bad error"});
+  EXPECT_EQ(std::vector<int32_t>(t.begin() + 4, t.begin() + 11), std::vector<int32_t>(7, t[3]));
+  EXPECT_GT(t[11], t[10]);
+}
+
+// A disk of named byte strings; a demo "loads" unless it starts with "bad".
+TEST(AuthoringReload, ChangesGiveTheRightOutcome) {
+  std::map<std::string, Bytes> disk{{"demo.qvl", B("one")}};
+  std::vector<std::string> loads;
+  int musicReloads = 0;
+  authoring::THooks h;
+  h.ReadFile = [&](const std::string& p, Bytes& b) { return disk.count(p) && (b = disk[p], true); };
+  h.Load = [&](const Bytes& d, std::string& msg) {
+    loads.emplace_back(d.begin(), d.end());
+    if (loads.back().rfind("bad", 0) == 0) msg = "damaged";
+    return msg.empty();
+  };
+  h.ReloadMusic = [&] { ++musicReloads; };
+  h.ImageFiles = [] { return std::vector<std::string>{"a.bmp"}; };
+  authoring::Begin("demo.qvl", h, B("one"), B("one"));
+  EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.qvl", "a.bmp", "music.mp3"}));
+
+  struct Step {
+    std::string changed;
+    const char* content;  // written to demo.qvl first; null: untouched, "": deleted
+    TOutcome outcome;
+    std::vector<std::string> loads;  // in order
+  };
+  const Step steps[] = {
+      {"demo.qvl", "two", TOutcome::Reloaded, {"two"}},
+      {"demo.qvl", "two", TOutcome::Nothing, {}},  // saved again unchanged
+      {"demo.qvl", "bad-tw", TOutcome::KeptLastGood, {"bad-tw", "two"}},  // half-written
+      {"demo.qvl", "three", TOutcome::Reloaded, {"three"}},               // then completed
+      {"demo.qvl", "", TOutcome::KeptLastGood, {"three"}},
+      {"a.bmp", nullptr, TOutcome::Reloaded, {"three"}},
+      {"music.mp3", nullptr, TOutcome::MusicReloaded, {}},
+      {"notes.txt", nullptr, TOutcome::Nothing, {}},
+  };
+  for (const Step& s : steps) {
+    if (s.content && !*s.content) disk.erase("demo.qvl");
+    if (s.content && *s.content) disk["demo.qvl"] = B(s.content);
+    loads.clear();
+    EXPECT_EQ(authoring::FilesChanged({s.changed}), s.outcome) << s.changed << " " << (s.content ? s.content : "");
+    EXPECT_EQ(loads, s.loads) << s.changed;
+  }
+  EXPECT_EQ(musicReloads, 1);
+  authoring::End();
+}
+
+class AuthoringJson : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    modules::StartModules();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    authoring::End();
+    demo::LoadDemoWithoutTextures("none", false);
+    fs::current_path(oldCwd_);
+    fs::remove_all(dir_);
+  }
+  fs::path oldCwd_ = fs::current_path(), dir_ = testutil::TempDir("authoring");
+};
+
+std::string Desc(int start) {
+  return R"({"events":[{"Op":"Fader","Track":0,"Start":)" + std::to_string(start) +
+         R"(,"Length":1000,"ParamSet":0}],"operators":{"Fader":[{"StartRed":1,"StartGreen":0,"StartBlue":0,)"
+         R"("EndRed":1,"EndGreen":0,"EndBlue":0,"StartAlpha":1,"EndAlpha":1}]}})";
+}
+
+// The player's own hooks while the loop runs: a bad save names the fault as
+// qvl build does, the events already playing stay and the time runs on.
+TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
+  Bytes first;
+  std::string error;
+  ASSERT_TRUE(tools::BuildDemoBytes(Desc(100), ".", first, error)) << error;
+  ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
+  authoring::THooks hooks = authoring::RealHooks("demo.json", true);
+  hooks.Report = {};
+  authoring::Begin("demo.json", hooks, B(Desc(100)), first);
+
+  const std::map<size_t, std::string> saves{
+      {3, Desc(200)}, {5, Desc(300).substr(0, 40)}, {7, R"({"events":[{"Start":"x"}]})"}, {9, Desc(400)}};
+  std::vector<TOutcome> outcomes;
+  std::vector<int32_t> starts;
+  Loop loop;
+  loop.between = [&](size_t n) {
+    if (!saves.count(n)) return;
+    testutil::WriteAll("demo.json", B(saves.at(n)));
+    outcomes.push_back(authoring::FilesChanged({"demo.json"}));
+    if (n == 7) {
+      EXPECT_EQ(authoring::LastMessage().rfind("qvl build: demo.json: /events/0/Start: ", 0), 0u);
+    }
+    starts.push_back(demo::DemoData.Events.at(0).Start);
+  };
+  loop.Run(true);
+  EXPECT_EQ(outcomes, (std::vector<TOutcome>{TOutcome::Reloaded, TOutcome::KeptLastGood, TOutcome::KeptLastGood,
+                                              TOutcome::Reloaded}));
+  EXPECT_EQ(starts, (std::vector<int32_t>{200, 200, 200, 400}));
+  for (size_t i = 1; i < loop.times.size(); ++i) EXPECT_GT(loop.times[i], loop.times[i - 1]) << "frame " << i;
+}
+
+TEST_F(AuthoringJson, InMemoryBuildIsTheFileQvlBuildWrites) {
+  const std::string example = std::string(QVL_SOURCE_DIR) + "/examples/demo.json";
+  const auto r = testutil::Run(testutil::Quote(QVL_TOOL_PATH) + " build " + testutil::Quote(example) + " -o built.qvl");
+  ASSERT_EQ(r.status, 0) << r.err;
+  Bytes bytes;
+  std::string error;
+  ASSERT_TRUE(tools::BuildDemoBytes(testutil::Slurp(example), ".", bytes, error)) << error;
+  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
+}
+
+TEST(AuthoringWatch, ReportsWritesAndReplacementsOnce) {
+  const fs::path dir = testutil::TempDir("watch");
+  const std::string demo = (dir / "demo.qvl").string(), image = (dir / "a.bmp").string();
+  testutil::WriteAll(demo, B("1"));
+  testutil::WriteAll(image, B("1"));
+  for (const bool polling : {false, true}) {
+    SCOPED_TRACE(polling ? "polling" : "notification");
+    fileWatch::Watch({demo, image}, polling);
+    EXPECT_EQ(fileWatch::Notifying(), !polling);
+    uint32_t now = 0;
+    auto changes = [&] {  // 500 ms of ticks
+      std::vector<std::string> all;
+      for (int i = 0; i < 50; ++i, now += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (const std::string& f : fileWatch::Changed(now)) all.push_back(f);
+      }
+      return all;
+    };
+    EXPECT_TRUE(changes().empty());
+    testutil::WriteAll(demo, B(polling ? "22" : "2"));  // in place, twice in a burst
+    testutil::WriteAll(demo, B(polling ? "333" : "3"));
+    EXPECT_EQ(changes(), std::vector<std::string>{demo});
+    testutil::WriteAll(dir / "new.tmp", B("4444"));  // saved by rename, beside an unwatched file
+    fs::rename(dir / "new.tmp", image);
+    testutil::WriteAll(dir / "other.txt", B("x"));
+    EXPECT_EQ(changes(), std::vector<std::string>{image});
+    fileWatch::Shutdown();
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace

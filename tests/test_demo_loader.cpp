@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/modules.h"
 #include "data/demo.h"
 #include "data/filestuff.h"
 #include "demoWriter.h"
-#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"

@@ -22,7 +22,7 @@
 #include "engine/settings.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 
 namespace {
 

@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "app/modules.h"
 #include "data/demo.h"
 #include "data/filestuff.h"
 #include "engine/dllShared.h"
 #include "engine/messages.h"
-#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
+#include "platform/messageBox.h"
 #include "player/capture.h"
 #include "player/cmdline.h"
 #include "player/mainloop.h"
@@ -25,7 +26,6 @@
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
-#include "tools/headless/messageBox.h"
 
 namespace playerMain {
 

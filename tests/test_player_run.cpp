@@ -194,6 +194,25 @@ TEST_F(PlayerProgram, DamagedDemoEndsWithMessageNotSignal) {
   }
 }
 
+TEST_F(PlayerProgram, StderrSaysWhyNothingPlaysAndCarriesNoAlsaNoise) {
+  const std::string line = "qvlplay: no demo.qvl in " + fs::canonical(dir_).string() + ": nothing to play\n";
+  auto r = Sh(Headless(In() + "--capture out --rate 10 --size 8x8"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, line);
+  // The empty demo still plays until it is stopped.
+  r = Sh("timeout 3 " + Headless(In() + "--no-setup --windowed --no-sound --resolution 64x48"));
+  EXPECT_EQ(r.err.rfind(line, 0), 0u) << r.err;
+
+  // A sound card that does not exist: our one line, none of ALSA's own.
+  WriteDemo(dir_ / "demo.qvl", {Event(300, 100, 0, EndDemoType)});
+  fs::copy_file(fs::path(QVL_SOURCE_DIR) / "tests/data/tone.mp3", dir_ / "music.mp3");
+  r = Sh("timeout 30 env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=alsa AUDIODEV=hw:99 " + Quote(QVL_PLAYER_PATH) +
+         " " + In() + "--no-setup --windowed --resolution 64x48");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err.rfind("qvlplay: no music: ", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
 // Runs qvlplay with `args` under a virtual X server, waits for its window
 // named `title`, runs `then` (the window is $w) and presses Escape.
 testutil::RunResult UnderX(const fs::path& dir, const std::string& args, const std::string& title,

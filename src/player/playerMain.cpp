@@ -57,6 +57,11 @@ void ApplyNoSetupOptions(const cmdline::TOptions& o) {
 }
 
 int Play(const cmdline::TOptions& o) {
+  // An empty folder still plays (a black screen until Escape), but says why first.
+  std::error_code ec;
+  if (!std::filesystem::exists("demo.qvl", ec))
+    std::fprintf(stderr, "qvlplay: no demo.qvl in %s: nothing to play\n",
+                 std::filesystem::current_path(ec).string().c_str());
   if (o.Capture) {
     capture::TCaptureJob job;
     job.Dir = o.CaptureDir;

@@ -107,40 +107,4 @@ TEST_F(CaptureExample, LinearMovesTheImageOnTheNextTrack) {
   }
 }
 
-TEST_F(CaptureExample, EffectFaderFadesTheRingIn) {
-  // Effect Fader 2000..8000 fades track 4 (Sinemove) and so the ring on
-  // track 5 from alpha 0. The Sinemove (Speed 400) holds the ring at its
-  // start pose (-0.6, -0.3) at 2000 and again at about 4500; the lower arc
-  // of the ring then lies below and left of the logo. At 2000 it is
-  // invisible, at 4500 (alpha about 0.4) it shows.
-  auto arc = [](const Image& img) {
-    const uint8_t* bg = img.At(300, 10);
-    int shown = 0;
-    for (int y = 198; y < 212; ++y)
-      for (int x = 26; x < 46; ++x) shown += !Near(img.At(x, y), bg[0], bg[1], bg[2], 6);
-    return shown;
-  };
-  EXPECT_EQ(arc(Frame(2000)), 0);
-  EXPECT_GT(arc(Frame(4500)), 10);
-
-  // Later the ring is there: bluish pixels somewhere near the middle.
-  const Image later = Frame(6000);
-  int blue = 0;
-  for (int y = 40; y < 200; ++y)
-    for (int x = 60; x < 260; ++x) blue += later.At(x, y)[2] > 120 && later.At(x, y)[0] < 200;
-  EXPECT_GT(blue, 50);
-}
-
-TEST_F(CaptureExample, BezierTakesOverTheImageAfterLinear) {
-  // From 5001 the Bezier moves the image away from where Linear left it
-  // (the centre of the window) and turns it.
-  const Image atEnd = Frame(5000);
-  const Image bezier = Frame(7000);
-  int changed = 0;
-  for (int y = 0; y < 240; y += 4)
-    for (int x = 0; x < 320; x += 4)
-      changed += !Near(atEnd.At(x, y), bezier.At(x, y)[0], bezier.At(x, y)[1], bezier.At(x, y)[2], 10);
-  EXPECT_GT(changed, 200);
-}
-
 }  // namespace

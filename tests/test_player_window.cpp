@@ -136,10 +136,4 @@ TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {
   EXPECT_EQ(drawn(""), std::make_pair(0, 0));
 }
 
-TEST(PlayerWindowKeys, SdlKeysMapToWindowsVirtualKeys) {
-  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_ESCAPE, 27}, {SDLK_F1, 112}, {SDLK_F2, 113}, {SDLK_F3, 114},
-                                              {SDLK_F5, 116},    {SDLK_a, 'A'},  {SDLK_9, '9'},  {SDLK_MENU, 0}};
-  for (const auto& [sdl, vk] : keys) EXPECT_EQ(openglx::VirtualKeyOf(sdl), vk) << sdl;
-}
-
 }  // namespace

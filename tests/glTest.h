@@ -12,7 +12,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 
 struct RGBA {
   uint8_t r = 0, g = 0, b = 0, a = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace testimg {
 
@@ -49,6 +50,17 @@ inline Picture Quadrants(int w, int h) {
 }
 
 using Bytes = std::vector<uint8_t>;
+
+// A PNG file read top row first; w = 0 when it cannot be read.
+inline Picture ReadPng(const char* path) {
+  png_image img{};
+  img.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&img, path)) return {};
+  img.format = PNG_FORMAT_RGBA;
+  Picture p = Blank(static_cast<int>(img.width), static_cast<int>(img.height));
+  if (!png_image_finish_read(&img, nullptr, p.px.data(), 0, nullptr)) return {};
+  return p;
+}
 
 inline void Put16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 inline void Put32(Bytes& b, uint32_t v) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "data/demo.h"
-#include "engine/modules.h"
+#include "app/modules.h"
 #include "player/authoring.h"
 #include "player/fileWatch.h"
 #include "player/mainloop.h"

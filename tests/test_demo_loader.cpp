@@ -4,11 +4,12 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
+#include "app/modules.h"
 #include "data/demo.h"
 #include "data/filestuff.h"
 #include "demoWriter.h"
-#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
@@ -126,20 +127,15 @@ TEST_F(DemoLoader, MissingKeysTakeTheirDefaults) {
     WriteBlock("Ev1", &ev, sizeof ev);
   }));
   ASSERT_EQ(texMan::TexCount(), 2);
-  EXPECT_EQ(texMan::TextureTable[0].Name, "Unknown?");
-  EXPECT_EQ(texMan::TextureTable[0].Typ, 0);
-  EXPECT_EQ(texMan::TextureTable[1].Typ, 3);
+  const auto& t = texMan::TextureTable;
+  EXPECT_EQ(std::make_tuple(t[0].Name, t[0].Typ, t[1].Typ), std::make_tuple("Unknown?", 0, 3));
   ASSERT_EQ(mshman::MeshCount(), 1);
   const mshman::TMesh& m = mshman::MeshStore[0];
-  EXPECT_FALSE(m.Advanced);
-  ASSERT_EQ(m.Vertices.size(), 2u);
-  EXPECT_EQ(m.Vertices[0].X, 0.0f);
-  EXPECT_EQ(m.Vertices[1].X, 0.0f);
-  ASSERT_EQ(m.Groups.size(), 1u);
-  EXPECT_EQ(m.Groups[0].Mode, 0);
+  ASSERT_EQ(std::make_pair(m.Vertices.size(), m.Groups.size()), std::make_pair(size_t(2), size_t(1)));
+  EXPECT_EQ(std::make_tuple(m.Advanced, m.Vertices[0].X, m.Vertices[1].X, m.Groups[0].Mode),
+            std::make_tuple(false, 0.0f, 0.0f, 0));
   ASSERT_EQ(demo::DemoData.EventCount, 2);  // a missing event stays all zero
-  EXPECT_EQ(demo::DemoData.Events[0].Start, 0);
-  EXPECT_EQ(demo::DemoData.Events[1].ParamSet, 9);
+  EXPECT_EQ(std::make_pair(demo::DemoData.Events[0].Start, demo::DemoData.Events[1].ParamSet), std::make_pair(0, 9));
 }
 
 TEST_F(DemoLoader, FillsEveryTableReadingArraysNamedThenUnnamed) {
@@ -177,30 +173,19 @@ TEST_F(DemoLoader, FillsEveryTableReadingArraysNamedThenUnnamed) {
     WriteInt("msh1VertCount", 1);
     WriteBlock("msh1Vert", &verts[1], 12);
   }));
-  EXPECT_EQ(demo::MusicName, "song.mp3");
-  ASSERT_EQ(texMan::TexCount(), 1);
-  EXPECT_EQ(texMan::TextureTable[0].FileName, "C:\\art\\logo.bmp");
-  ASSERT_EQ(demo::DemoData.EventCount, 3);
-  EXPECT_EQ(demo::DemoData.Events[0].Start, 3000);
-  EXPECT_EQ(demo::DemoData.Events[2].Start, 1000);
-  ASSERT_EQ(opFader::Sets().size(), 1u);
-  EXPECT_EQ(opFader::Sets()[0].StartRed, 0.5f);
-  ASSERT_EQ(opTunnel::Sets().size(), 1u);
-  EXPECT_EQ(opTunnel::Sets()[0].Blending, 6);
+  ASSERT_TRUE(texMan::TexCount() == 1 && demo::DemoData.EventCount == 3 && opFader::Sets().size() == 1 &&
+              opTunnel::Sets().size() == 1 && mshman::MeshCount() == 2);
+  EXPECT_EQ(std::make_tuple(demo::MusicName, texMan::TextureTable[0].FileName, opFader::Sets()[0].StartRed,
+                            opTunnel::Sets()[0].Blending),
+            std::make_tuple("song.mp3", "C:\\art\\logo.bmp", 0.5f, 6));
+  EXPECT_EQ(std::make_pair(demo::DemoData.Events[0].Start, demo::DemoData.Events[2].Start), std::make_pair(3000, 1000));
 
-  ASSERT_EQ(mshman::MeshCount(), 2);
   const mshman::TMesh& m = mshman::MeshStore[0];
-  EXPECT_TRUE(m.Advanced);
-  ASSERT_EQ(m.Vertices.size(), 3u);
-  EXPECT_EQ(m.Vertices[2].Z, 9.0f);
-  ASSERT_EQ(m.Normals.size(), 1u);
-  EXPECT_EQ(m.Normals[0].Y, 8.0f);
-  const mshman::TMeshGroup& g = m.Groups.at(0);
-  ASSERT_EQ(g.Faces.size(), 2u);
-  EXPECT_EQ(g.Faces[1].Aux, -1);
-  EXPECT_EQ(g.Tex2, 2);
-  EXPECT_EQ(g.States[4], 5);
-  ASSERT_EQ(mshman::MeshStore[1].Vertices.size(), 1u);
+  ASSERT_TRUE(m.Vertices.size() == 3 && m.Normals.size() == 1 && m.Groups.size() == 1 && m.Groups[0].Faces.size() == 2 &&
+              mshman::MeshStore[1].Vertices.size() == 1);
+  const mshman::TMeshGroup& g = m.Groups[0];
+  EXPECT_EQ(std::make_tuple(m.Advanced, m.Vertices[2].Z, m.Normals[0].Y, g.Faces[1].Aux, g.Tex2, g.States[4]),
+            std::make_tuple(true, 9.0f, 8.0f, -1, 2, uint8_t{5}));
   EXPECT_EQ(mshman::MeshStore[1].Vertices[0].Y, 5.0f);
 }
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/messages.h"
-#include "tools/headless/messageBox.h"
-#include "tools/headless/offscreen.h"
+#include "platform/messageBox.h"
+#include "platform/offscreen.h"
 
 TEST(MessageBoxSink, WritesCaptionAndTextToStderrWithoutADisplay) {
   ASSERT_TRUE(offscreen::Open(64, 64));

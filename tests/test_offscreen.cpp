@@ -1,7 +1,7 @@
 // The offscreen context grows with the largest size asked of it.
 #include <gtest/gtest.h>
 #include <GL/gl.h>
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 TEST(OffscreenResize, GrowingKeepsTheContextAndCoversTheNewSize) {
   ASSERT_TRUE(offscreen::Open(64, 64));
   GLuint tex = 0;

@@ -56,28 +56,6 @@ class OpEdit : public ::testing::Test {
   }
 };
 
-TEST_F(OpEdit, DescriptorsNameTheTypesAndFillOnlyTheirEntries) {
-  struct Row {
-    int32_t type;
-    const char* name;
-    int32_t params;
-    uint8_t kind;
-    bool editable;
-  };
-  const Row rows[] = {{0, "Fader", 4, 0, false},  {1, "Show Image", 6, 0, true}, {4, "Effect Fader", 2, 1, true},
-                      {7, "Bezier", 6, 1, true},  {10, "End Demo", 1, 2, false}, {12, "Linear", 5, 1, true},
-                      {13, "Sinemove", 5, 1, true}};
-  for (const Row& r : rows) {
-    const fOperator& op = Op(r.type);
-    EXPECT_STREQ(op.Name, r.name);
-    EXPECT_EQ(op.ParamCount, r.params) << r.name;
-    EXPECT_EQ(op.Kind, r.kind) << r.name;
-    for (bool filled : {op.GetParamInfo != nullptr, op.SetParamValue != nullptr, op.NewParamSet != nullptr,
-                        op.DeleteParamSet != nullptr})
-      EXPECT_EQ(filled, r.editable) << r.name;
-  }
-}
-
 TEST_F(OpEdit, EffectFaderSlidersAreOpacitiesTimes512) {
   EXPECT_EQ(Op(4).NewParamSet(), 0);
   EXPECT_EQ(Info(4, 0, 0), "0 Start 0..512 = 0");

@@ -22,7 +22,7 @@
 #include "engine/settings.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 
 namespace {
 
@@ -134,12 +134,6 @@ TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {
   EXPECT_GT(n.first, 15);
   EXPECT_EQ(n.second, 0);
   EXPECT_EQ(drawn(""), std::make_pair(0, 0));
-}
-
-TEST(PlayerWindowKeys, SdlKeysMapToWindowsVirtualKeys) {
-  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_ESCAPE, 27}, {SDLK_F1, 112}, {SDLK_F2, 113}, {SDLK_F3, 114},
-                                              {SDLK_F5, 116},    {SDLK_a, 'A'},  {SDLK_9, '9'},  {SDLK_MENU, 0}};
-  for (const auto& [sdl, vk] : keys) EXPECT_EQ(openglx::VirtualKeyOf(sdl), vk) << sdl;
 }
 
 }  // namespace

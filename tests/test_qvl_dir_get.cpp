@@ -9,12 +9,12 @@
 
 namespace {
 
+using testutil::Qvl;
 using testutil::Quote;
 
-class QvlDirGet : public ::testing::Test {
+class QvlDirGet : public testutil::DirTest {
  protected:
   void SetUp() override {
-    dir = testutil::TempDir("dirget");
     path = (dir / "demo.qvl").string();
     filestuff::WriteDemoFile(path, [] {
       filestuff::WriteString("DemoTitle", "Hi there");
@@ -24,9 +24,6 @@ class QvlDirGet : public ::testing::Test {
       filestuff::WriteInt("texcount", 7);  // shadowed by the first entry
     });
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  testutil::RunResult Qvl(const std::string& args) { return testutil::Run(Quote(QVL_TOOL_PATH) + " " + args); }
-  std::filesystem::path dir;
   std::string path;
 };
 

@@ -1,6 +1,5 @@
 // qvl image: an image as the player loads it, written back as a PNG.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <filesystem>
 #include <string>
@@ -13,20 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The PNG at `path`, top row first; w = 0 when it cannot be read.
-testimg::Picture ReadPng(const fs::path& path) {
-  png_image img{};
-  img.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&img, path.string().c_str())) return {};
-  img.format = PNG_FORMAT_RGBA;
-  testimg::Picture p = testimg::Blank(static_cast<int>(img.width), static_cast<int>(img.height));
-  if (!png_image_finish_read(&img, nullptr, p.px.data(), 0, nullptr)) return {};
-  return p;
-}
-
-class QvlImage : public ::testing::Test {
+class QvlImage : public testutil::DirTest {
  protected:
-  void TearDown() override { fs::remove_all(dir); }
   testutil::RunResult Image(const std::string& args) {
     // The GL driver keeps a few allocations to the end of the process; a
     // sanitizer build's leak report about them would land in stderr.
@@ -34,7 +21,6 @@ class QvlImage : public ::testing::Test {
                          " && ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" " +
                          testutil::Quote(QVL_TOOL_PATH) + " image " + args);
   }
-  fs::path dir = testutil::TempDir("image");
 };
 
 TEST_F(QvlImage, WritesLevelZeroTopRowFirstAndPrintsTheFilesSize) {
@@ -44,7 +30,7 @@ TEST_F(QvlImage, WritesLevelZeroTopRowFirstAndPrintsTheFilesSize) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "8x4\n");
   EXPECT_EQ(r.err, "");
-  const testimg::Picture png = ReadPng(dir / "out.png");
+  const testimg::Picture png = testimg::ReadPng((dir / "out.png").c_str());
   ASSERT_TRUE(png.w == 8 && png.h == 4) << png.w << "x" << png.h;
   EXPECT_TRUE(png.px == p.px);
 
@@ -54,7 +40,7 @@ TEST_F(QvlImage, WritesLevelZeroTopRowFirstAndPrintsTheFilesSize) {
   r = Image("'C:\\art\\odd.bmp' -o odd.png");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "3x5\n");
-  EXPECT_GT(ReadPng(dir / "odd.png").w, 0);
+  EXPECT_GT(testimg::ReadPng((dir / "odd.png").c_str()).w, 0);
 }
 
 TEST_F(QvlImage, NoTextureMeansNoPngTheReadersMessageAndStatusOne) {

@@ -14,6 +14,7 @@
 namespace {
 
 using nlohmann::json;
+using testutil::Qvl;
 using testutil::Quote;
 
 // Every operator type, every key family, and the values that are easy to
@@ -71,15 +72,9 @@ const char* const kFullDescription = R"json({
   "unread": []
 })json";
 
-class QvlTools : public ::testing::Test {
+class QvlTools : public testutil::DirTest {
  protected:
-  void SetUp() override {
-    dir = testutil::TempDir("tools");
-    filestuff::Startup();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  testutil::RunResult Qvl(const std::string& args) { return testutil::Run(Quote(QVL_TOOL_PATH) + " " + args); }
+  void SetUp() override { filestuff::Startup(); }
   testutil::RunResult BuildRun(const std::string& desc, const std::string& out) {
     const auto json = dir / "desc.json";
     std::ofstream(json, std::ios::binary) << desc;
@@ -97,7 +92,6 @@ class QvlTools : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << r.err;
     return json::parse(r.out);
   }
-  std::filesystem::path dir;
 };
 
 TEST_F(QvlTools, DumpAfterBuildReproducesTheDescription) {

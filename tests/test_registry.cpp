@@ -36,26 +36,6 @@ class Registry : public ::testing::Test {
   std::filesystem::path dir;
 };
 
-TEST_F(Registry, TableMatchesTheDescriptors) {
-  EXPECT_EQ(dllShared::Host.InterfaceTag, 16);
-  EXPECT_NE(dllShared::Host.RenderFollowing, nullptr);
-  EXPECT_NE(dllShared::Host.GetTextureInfo, nullptr);
-  EXPECT_NE(dllShared::Host.ReadInt, nullptr);
-  for (int i = 0; i < registry::OperatorCount; ++i) {
-    const dllShared::fOperator* op = registry::Operators[i];
-    ASSERT_NE(op, nullptr);
-    EXPECT_STREQ(op->Name, registry::Rows[i].Name);
-    EXPECT_EQ(op->ParamCount, registry::Rows[i].ParamCount);
-    EXPECT_EQ(op->Kind, registry::Rows[i].Kind);
-    EXPECT_NE(op->CreateInstance, nullptr);
-    EXPECT_NE(op->FreeInstance, nullptr);
-  }
-  EXPECT_EQ(registry::Rows[14].SetPrefix, std::string_view("\x54\x75\x6E\x6E\x65\xF6", 6));
-  int kindOne = 0;
-  for (const auto& row : registry::Rows) kindOne += row.Kind == 1;
-  EXPECT_EQ(kindOne, 5);
-}
-
 TEST_F(Registry, SlotsAreLowestFreeFirstAndBoundedByTheSetArray) {
   Load([] {
     filestuff::WriteInt("FaderCount", 2);

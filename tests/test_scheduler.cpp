@@ -1,6 +1,7 @@
 // The track scheduler, driven through a fake operator that records calls.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "engine/registry.h"
@@ -105,16 +106,12 @@ TEST_F(Scheduler, BackToBackEventsShareTheirBoundary) {
   EXPECT_FLOAT_EQ(r[0].progress, 1.0f);
   EXPECT_EQ(fakes[0].calls[0].width, 5);  // bound to the first event's set
 
-  Frame(1001);
-  ASSERT_EQ(fakes[0].calls.size(), 3u);
-  EXPECT_EQ(fakes[0].calls[0].what, 'F');
-  EXPECT_EQ(fakes[0].calls[1].what, 'C');
-  EXPECT_EQ(fakes[0].calls[1].width, 6);
-  EXPECT_EQ(fakes[0].calls[2].what, 'R');
-  EXPECT_EQ(fakes[0].calls[2].elapsed, 1);
-  EXPECT_FLOAT_EQ(fakes[0].calls[2].progress, 0.001f);
-  EXPECT_EQ(fakes[0].calls[2].width, 800);
-  EXPECT_EQ(fakes[0].calls[2].alpha, 1.0f);
+  Frame(1001);  // free, create with the second event's set, render
+  const auto& c = fakes[0].calls;
+  ASSERT_EQ(c.size(), 3u);
+  EXPECT_EQ(std::make_tuple(c[0].what, c[1].what, c[1].width, c[2].what), std::make_tuple('F', 'C', 6, 'R'));
+  EXPECT_EQ(std::make_tuple(c[2].elapsed, c[2].width, c[2].alpha), std::make_tuple(1, 800, 1.0f));
+  EXPECT_FLOAT_EQ(c[2].progress, 0.001f);
 }
 
 TEST_F(Scheduler, OverlappingEventsPlayTheOneThatEndsFirst) {
@@ -177,12 +174,8 @@ TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
   auto r = Renders(0);
   ASSERT_EQ(r.size(), 3u);
   // Tracks 4 and 5 with the caller's size and alpha, then the walk resumes at 6.
-  EXPECT_EQ(r[0].width, 64);
-  EXPECT_EQ(r[0].height, 32);
-  EXPECT_EQ(r[0].alpha, 0.25f);
-  EXPECT_EQ(r[1].width, 64);
-  EXPECT_EQ(r[2].width, 800);
-  EXPECT_EQ(r[2].alpha, 1.0f);
+  EXPECT_EQ(std::make_tuple(r[0].width, r[0].height, r[0].alpha, r[1].width), std::make_tuple(64, 32, 0.25f, 64));
+  EXPECT_EQ(std::make_tuple(r[2].width, r[2].alpha), std::make_tuple(800, 1.0f));
 }
 
 TEST_F(Scheduler, RenderFollowingPastTheLastTrackDoesNothing) {

@@ -1,6 +1,8 @@
 // Test helper: runs a built program and captures its exit status and output.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,5 +49,14 @@ inline RunResult Run(const std::string& command) {
 }
 
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+inline RunResult Qvl(const std::string& args) { return Run(Quote(QVL_TOOL_PATH) + " " + args); }
+
+// A test with a fresh directory of its own, removed afterwards.
+class DirTest : public ::testing::Test {
+ protected:
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::filesystem::path dir = TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
 
 }  // namespace testutil

@@ -23,7 +23,7 @@
 #include "player/cmdline.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 
 namespace capture {
 

@@ -31,6 +31,10 @@
 #include <mutex>
 #include <thread>
 
+#ifdef QVL_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
 #include "engine/settings.h"
 
 namespace muzax {
@@ -157,6 +161,20 @@ void Complain(const char* what, const char* detail) {
 }
 
 uint64_t Now() { return SDL_GetPerformanceCounter(); }
+
+#ifdef QVL_HAVE_ALSA
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// Starts SDL's audio. ALSA, which SDL loads, writes its own error lines to
+// stderr when there is no sound card; our single "no music" line says it
+// better, so its handler is silenced (the library is the same one SDL uses).
+int InitAudioSystem() {
+#ifdef QVL_HAVE_ALSA
+  snd_lib_error_set_handler(QuietAlsa);
+#endif
+  return SDL_InitSubSystem(SDL_INIT_AUDIO);
+}
 
 void LockDevice() {
   if (Device != 0) SDL_LockAudioDevice(Device);
@@ -351,7 +369,7 @@ void InitAudio(int32_t soundDevice) {
   // A run with sound off must not touch the audio device at all.
   if (settings::SoundOff || Device != 0) return;
   if (!AudioSubsystemOpened) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (InitAudioSystem() != 0) {
       Complain("cannot start the audio system", SDL_GetError());
       return;
     }
@@ -510,7 +528,7 @@ bool MusicEnded() {
 
 std::vector<std::string> PlaybackDevices() {
   std::vector<std::string> names;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
+  if (InitAudioSystem() != 0) return names;
   const int count = SDL_GetNumAudioDevices(0);
   for (int i = 0; i < count; ++i) {
     const char* name = SDL_GetAudioDeviceName(i, 0);

@@ -11,14 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "app/modules.h"
 #include "data/demo.h"
 #include "data/filestuff.h"
 #include "engine/dllShared.h"
 #include "engine/messages.h"
-#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
+#include "platform/messageBox.h"
 #include "player/authoring.h"
 #include "player/capture.h"
 #include "player/cmdline.h"
@@ -30,7 +31,6 @@
 #include "resources/texMan.h"
 #include "script/scripter.h"
 #include "tools/demoBuild.h"
-#include "tools/headless/messageBox.h"
 
 namespace playerMain {
 
@@ -94,6 +94,11 @@ bool BuildFromJson(const std::string& shownName, TDemoSource& d) {
 }
 
 int Play(const cmdline::TOptions& o, TDemoSource& d) {
+  // An empty folder still plays (a black screen until Escape), but says why first.
+  std::error_code ec;
+  if (!d.Json && !std::filesystem::exists(d.File, ec))
+    std::fprintf(stderr, "qvlplay: no demo.qvl in %s: nothing to play\n",
+                 std::filesystem::current_path(ec).string().c_str());
   if (d.Json || o.Watch) {
     openglx::SetDemoLoader([&d, &o] {
       if (!d.Json) ReadWhole(d.File, d.Source), d.Demo = d.Source;

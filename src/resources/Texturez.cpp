@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -436,6 +437,74 @@ bool ReadTGA(const std::string& fileName, TImage* image) {
 
 // ---- upload and dispatch ----
 
+namespace {
+
+// The power of two a side is stored at: the nearest one, a side of three
+// times a power of two going up (6 -> 8, 5 -> 4, 640 -> 512, 800 -> 1024).
+int32_t StoredSide(int32_t side) {
+  int32_t p = 1;
+  for (uint32_t v = static_cast<uint32_t>(side); v > 1; v >>= 1, p *= 2)
+    if (v == 3) return p * 4;
+  return p;
+}
+
+// The source pixels that make up one stored pixel along a side, and their
+// weights: a box one stored pixel wide (at least one source pixel), cut at
+// the image's edges rather than wrapped around to the other side.
+struct TTaps {
+  int32_t First = 0;
+  std::vector<float> Weights;
+};
+
+std::vector<TTaps> Taps(int32_t from, int32_t to) {
+  std::vector<TTaps> taps(static_cast<size_t>(to));
+  const double step = static_cast<double>(from) / to, reach = std::max(0.5, step / 2);
+  for (int32_t i = 0; i < to; ++i) {
+    const double centre = (i + 0.5) * step;
+    const double lo = std::max(0.0, centre - reach), hi = std::min<double>(from, centre + reach);
+    TTaps& t = taps[static_cast<size_t>(i)];
+    t.First = std::min(from - 1, static_cast<int32_t>(lo));
+    double sum = 0;
+    for (int32_t k = t.First; k < from && k < hi; ++k) {
+      const double w = std::min<double>(hi, k + 1) - std::max<double>(lo, k);
+      t.Weights.push_back(static_cast<float>(w));
+      sum += w;
+    }
+    for (float& w : t.Weights) w = static_cast<float>(w / sum);
+  }
+  return taps;
+}
+
+// Rescales tightly packed 8-bit pixels of `comps` channels, one stored row
+// at a time so that even the largest image needs only a row of floats.
+std::vector<uint8_t> Rescale(const uint8_t* src, int32_t w, int32_t h, int comps, int32_t toW, int32_t toH) {
+  const std::vector<TTaps> across = Taps(w, toW), down = Taps(h, toH);
+  const size_t srcRow = static_cast<size_t>(w) * comps, dstRow = static_cast<size_t>(toW) * comps;
+  std::vector<uint8_t> out(dstRow * static_cast<size_t>(toH));
+  std::vector<float> row(srcRow);
+  for (int32_t y = 0; y < toH; ++y) {
+    std::fill(row.begin(), row.end(), 0.0f);
+    const TTaps& ty = down[static_cast<size_t>(y)];
+    for (size_t k = 0; k < ty.Weights.size(); ++k) {
+      const uint8_t* s = src + static_cast<size_t>(ty.First + static_cast<int32_t>(k)) * srcRow;
+      for (size_t i = 0; i < srcRow; ++i) row[i] += ty.Weights[k] * s[i];
+    }
+    uint8_t* d = out.data() + static_cast<size_t>(y) * dstRow;
+    for (int32_t x = 0; x < toW; ++x) {
+      const TTaps& tx = across[static_cast<size_t>(x)];
+      for (int c = 0; c < comps; ++c) {
+        float v = 0;
+        for (size_t k = 0; k < tx.Weights.size(); ++k)
+          v += tx.Weights[k] * row[static_cast<size_t>(tx.First + static_cast<int32_t>(k)) * comps + c];
+        d[static_cast<size_t>(x) * comps + c] = static_cast<uint8_t>(std::clamp(std::lrint(v), 0L, 255L));
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t typ, const uint8_t* pixels) {
   GLuint name = 0;
   glGenTextures(1, &name);
@@ -458,8 +527,22 @@ uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t t
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, format == GL_RGBA ? GL_RGBA : 3, static_cast<uint16_t>(width),
-                    static_cast<uint16_t>(height), format, GL_UNSIGNED_BYTE, pixels);
+  // The image is scaled to power-of-two sides here rather than inside
+  // gluBuild2DMipmaps, whose own rescale of a width that is no power of two
+  // loses the top row.
+  int32_t w = StoredSide(width), h = StoredSide(height);
+  GLint maxSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+  while (maxSide > 0 && (w > maxSide || h > maxSide)) {
+    w = std::max(1, w / 2);
+    h = std::max(1, h / 2);
+  }
+  std::vector<uint8_t> scaled;
+  if (w != width || h != height) {
+    scaled = Rescale(pixels, width, height, format == GL_RGBA ? 4 : 3, w, h);
+    pixels = scaled.data();
+  }
+  gluBuild2DMipmaps(GL_TEXTURE_2D, format == GL_RGBA ? GL_RGBA : 3, w, h, format, GL_UNSIGNED_BYTE, pixels);
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   return name;
 }

@@ -10,9 +10,9 @@
 #endif
 #include <GL/gl.h>
 
+#include "platform/offscreen.h"
 #include "resources/texMan.h"
 #include "tools/commands.h"
-#include "tools/headless/offscreen.h"
 
 namespace tools {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "app/modules.h"
 #include "data/demo.h"
-#include "engine/modules.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "resources/mshman.h"

@@ -1,4 +1,4 @@
-#include "tools/headless/offscreen.h"
+#include "platform/offscreen.h"
 
 #include <SDL.h>
 #include <png.h>

@@ -1,4 +1,4 @@
-#include "tools/headless/messageBox.h"
+#include "platform/messageBox.h"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "engine/modules.h"
+#include "app/modules.h"
 
 #include "data/demo.h"
 #include "data/filestuff.h"

@@ -20,6 +20,7 @@
 #include "player/fileWatch.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
+#include "script/opScripter.h"
 #include "toolRun.h"
 #include "tools/demoBuild.h"
 
@@ -213,13 +214,40 @@ TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
   for (size_t i = 1; i < loop.times.size(); ++i) EXPECT_GT(loop.times[i], loop.times[i - 1]) << "frame " << i;
 }
 
+// A script in a file of its own: saving the file rebuilds the description,
+// a bad save names the file and line and keeps the last good program.
+TEST_F(AuthoringJson, SavingAnAssemblyFileRebuilds) {
+  const std::string desc = R"({"scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]}})";
+  testutil::WriteAll("s.s", B("PUSHI 7\nSTOREI 0\n"));
+  testutil::WriteAll("demo.json", B(desc));
+  Bytes first;
+  std::string error;
+  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", first, error)) << error;
+  ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
+  authoring::THooks hooks = authoring::RealHooks("demo.json", true);
+  hooks.Report = {};
+  authoring::Begin("demo.json", hooks, B(desc), first);
+  EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.json", "s.s", "music.mp3"}));
+
+  const auto code = [] { return opScripter::Scripts().at(0).Code; };
+  testutil::WriteAll("s.s", B("PUSHI 8\nSTOREI 0\n"));
+  EXPECT_EQ(authoring::FilesChanged({"s.s"}), TOutcome::Reloaded);
+  EXPECT_EQ(code(), (std::vector<uint8_t>{0, 8, 0, 0, 0, 4, 0}));
+  testutil::WriteAll("s.s", B("PUSHI 9\nPUSHX\n"));
+  EXPECT_EQ(authoring::FilesChanged({"s.s"}), TOutcome::KeptLastGood);
+  EXPECT_NE(authoring::LastMessage().find("/scripts/programs/0/AsmFile: s.s:2: unknown mnemonic"), std::string::npos)
+      << authoring::LastMessage();
+  EXPECT_EQ(code()[1], 8);
+}
+
 TEST_F(AuthoringJson, InMemoryBuildIsTheFileQvlBuildWrites) {
   const std::string example = std::string(QVL_SOURCE_DIR) + "/examples/demo.json";
   const auto r = testutil::Run(testutil::Quote(QVL_TOOL_PATH) + " build " + testutil::Quote(example) + " -o built.qvl");
   ASSERT_EQ(r.status, 0) << r.err;
   Bytes bytes;
   std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(testutil::Slurp(example), ".", bytes, error)) << error;
+  ASSERT_TRUE(tools::BuildDemoBytes(testutil::Slurp(example), std::string(QVL_SOURCE_DIR) + "/examples", bytes, error))
+      << error;
   EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
 }
 

@@ -157,7 +157,7 @@ TEST(ScriptTools, AsmProgramsInADemoAreBuiltShownAndChecked) {
 
   const std::pair<const char*, const char*> bad[] = {
       {R"({"Asm": ["ADDI", "PUSHX"]})", "/scripts/programs/0/Asm/1: line 2: unknown mnemonic \"PUSHX\""},
-      {R"({"Asm": ["ADDI"], "Code": "08"})", "/scripts/programs/0/Asm: a program has one of \"Code\" and \"Asm\", not both"},
+      {R"({"Asm": ["ADDI"], "Code": "08"})", "/scripts/programs/0/Asm: a program has one of \"Code\", \"Asm\" and \"AsmFile\", not two"},
   };
   for (const auto& [programs, message] : bad) {
     r = build(programs);

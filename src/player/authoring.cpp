@@ -65,6 +65,8 @@ std::vector<std::string> WatchedFiles() {
   std::vector<std::string> files{demoFile};
   if (hooks.ImageFiles)
     for (const std::string& f : hooks.ImageFiles()) files.push_back(f);
+  if (hooks.SourceFiles)
+    for (const std::string& f : hooks.SourceFiles()) files.push_back(f);
   files.push_back(MusicFile);
   return files;
 }
@@ -72,10 +74,13 @@ std::vector<std::string> WatchedFiles() {
 TOutcome FilesChanged(const std::vector<std::string>& files) {
   if (!active) return TOutcome::Nothing;
   const std::vector<std::string> images = hooks.ImageFiles ? hooks.ImageFiles() : std::vector<std::string>{};
-  bool demoChanged = false, imageChanged = false, musicChanged = false;
+  const std::vector<std::string> parts = hooks.SourceFiles ? hooks.SourceFiles() : std::vector<std::string>{};
+  bool demoChanged = false, partChanged = false, imageChanged = false, musicChanged = false;
   for (const std::string& f : files) {
     if (f == demoFile)
       demoChanged = true;
+    else if (std::find(parts.begin(), parts.end(), f) != parts.end())
+      demoChanged = partChanged = true;
     else if (f == MusicFile)
       musicChanged = true;
     else if (std::find(images.begin(), images.end(), f) != images.end())
@@ -91,7 +96,7 @@ TOutcome FilesChanged(const std::vector<std::string>& files) {
       if (!hooks.ReadFile(demoFile, source)) {
         ok = false;
         error = demoFile + ": cannot read the file";
-      } else if (source == lastSource && !imageChanged) {
+      } else if (source == lastSource && !imageChanged && !partChanged) {
         demoChanged = false;  // saved again unchanged
       } else if (hooks.Build) {
         ok = hooks.Build(source, demo, error);
@@ -181,6 +186,7 @@ THooks RealHooks(const std::string& file, bool json) {
       if (!e.FileName.empty()) names.push_back(e.FileName);
     return names;
   };
+  if (json) h.SourceFiles = [] { return tools::FilesReadByLastBuild(); };
   h.Report = [](const std::string& message) { std::fprintf(stderr, "qvlplay: %s\n", message.c_str()); };
   return h;
 }

@@ -27,6 +27,9 @@ struct THooks {
   std::function<void()> ReloadMusic;
   // The image files the playing demo names.
   std::function<std::vector<std::string>()> ImageFiles;
+  // Other files the description is built from (assembly files); a change
+  // to one rebuilds the description. Empty for a demo file.
+  std::function<std::vector<std::string>()> SourceFiles;
   // Messages for the console.
   std::function<void(const std::string&)> Report;
 };

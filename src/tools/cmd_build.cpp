@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -199,34 +201,54 @@ void ParseOperators(const json& ops, const std::string& path, TDescription& d) {
   }
 }
 
-// The bytes of one program, from whichever of its forms the description
-// uses: "Code" (hex) or "Asm" (assembly lines).
-std::string ProgramBytes(const json& program, const std::string& at) {
-  static constexpr const char* forms[] = {"Code", "Asm"};
-  const char* form = nullptr;
-  for (const char* f : forms) {
-    if (!program.contains(f)) continue;
-    if (form) Fail(at + "/" + f, std::string("a program has one of \"Code\" and \"Asm\", not both"));
-    form = f;
-  }
-  if (!form) Fail(at + "/Code", "required field is missing (or \"Asm\")");
-  const std::string where = at + "/" + form;
-  if (!std::strcmp(form, "Code")) return records::HexBytesFromJson(program["Code"], where);
-  const json& list = program["Asm"];
+// Where files a description names by relative path are looked up, and the
+// ones the last build read (the player watches them).
+std::string descriptionDir = ".";
+std::vector<std::string> filesRead;
+
+std::vector<std::string> LinesOf(const json& list, const std::string& where) {
   if (!list.is_array()) Fail(where, std::string("expected a list of lines, found ") + list.type_name());
   std::vector<std::string> lines;
   for (size_t j = 0; j < list.size(); ++j) {
     if (!list[j].is_string()) Fail(where + "/" + std::to_string(j), std::string("expected a line, found ") + list[j].type_name());
     lines.push_back(list[j].get<std::string>());
   }
-  const scriptAsm::TAsmResult r = scriptAsm::Assemble(lines);
-  if (!r.Ok) Fail(where + "/" + std::to_string(r.Error.Line - 1), "line " + std::to_string(r.Error.Line) + ": " + r.Error.Message);
+  return lines;
+}
+
+// The bytes of one program, from whichever of its forms the description
+// uses: "Code" (hex), "Asm" (assembly lines) or "AsmFile" (an assembly file
+// beside the description).
+std::string ProgramBytes(const json& program, const std::string& at) {
+  static constexpr const char* forms[] = {"Code", "Asm", "AsmFile"};
+  const char* form = nullptr;
+  for (const char* f : forms) {
+    if (!program.contains(f)) continue;
+    if (form) Fail(at + "/" + f, std::string("a program has one of \"Code\", \"Asm\" and \"AsmFile\", not two"));
+    form = f;
+  }
+  if (!form) Fail(at + "/Code", "required field is missing (or \"Asm\" or \"AsmFile\")");
+  const std::string where = at + "/" + form;
+  if (!std::strcmp(form, "Code")) return records::HexBytesFromJson(program["Code"], where);
+  if (!std::strcmp(form, "Asm")) {
+    const scriptAsm::TAsmResult r = scriptAsm::Assemble(LinesOf(program["Asm"], where));
+    if (!r.Ok) Fail(where + "/" + std::to_string(r.Error.Line - 1), "line " + std::to_string(r.Error.Line) + ": " + r.Error.Message);
+    return std::string(r.Code.begin(), r.Code.end());
+  }
+  const std::string name = records::StringFromJson(program["AsmFile"], where);
+  const std::filesystem::path path = std::filesystem::path(descriptionDir) / name;
+  filesRead.push_back(path.lexically_normal().string());
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(where, "cannot open \"" + name + "\"");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const scriptAsm::TAsmResult r = scriptAsm::Assemble(scriptAsm::SplitLines(text));
+  if (!r.Ok) Fail(where, name + ":" + std::to_string(r.Error.Line) + ": " + r.Error.Message);
   return std::string(r.Code.begin(), r.Code.end());
 }
 
 void ParseScripts(const json& s, const std::string& path, TDescription& d) {
   static constexpr const char* known[] = {"ScrICount", "ScrFCount", "programs"};
-  static constexpr const char* knownProgram[] = {"Code", "Asm", "Source"};
+  static constexpr const char* knownProgram[] = {"Code", "Asm", "AsmFile", "Source"};
   records::OnlyKnown(s, known, path);
   if (s.contains("ScrICount")) d.IntVars = Int(s, "ScrICount", path, 0, opScripter::MaxVars);
   if (s.contains("ScrFCount")) d.FloatVars = Int(s, "ScrFCount", path, 0, opScripter::MaxVars);
@@ -247,7 +269,9 @@ void ParseScripts(const json& s, const std::string& path, TDescription& d) {
   }
 }
 
-TDescription Parse(const json& j) {
+TDescription Parse(const json& j, const std::string& baseDir) {
+  descriptionDir = baseDir.empty() ? "." : baseDir;
+  filesRead.clear();
   static constexpr const char* known[] = {"title", "music", "textures", "meshes", "events", "operators", "scripts", "unread"};
   records::OnlyKnown(j, known, "");
   TDescription d;
@@ -347,7 +371,8 @@ int CmdBuild(int argc, char** argv) {
         "and Typ; a mesh's Vertices and Groups; a group's Mode, Faces and Alpha; an\n"
         "event's Start, Length, Track, ParamSet and OpType or Op (display name);\n"
         "every named field of a parameter set; a program's Code (hex) or Asm (a list\n"
-        "of lines in the form 'qvl asm' reads). Counts beside lists are optional and\n"
+        "of lines in the form 'qvl asm' reads) or AsmFile (such a file, named relative\n"
+        "to the description). Counts beside lists are optional and\n"
         "must match them; hex fields for unused bytes default to zeros. Strings are\n"
         "8-bit: characters up to U+00FF. A bad description names its JSON path and\n"
         "writes nothing.\n");
@@ -373,7 +398,7 @@ int CmdBuild(int argc, char** argv) {
     return ExitBadInput;
   }
   try {
-    const TDescription d = Parse(json::parse(file));
+    const TDescription d = Parse(json::parse(file), std::filesystem::path(in).parent_path().string());
     filestuff::WriteDemoFile(out, [&] { WriteValues(d); });
   } catch (const json::parse_error& e) {
     std::fprintf(stderr, "qvl build: %s: %s\n", in, e.what());
@@ -390,11 +415,8 @@ int CmdBuild(int argc, char** argv) {
 
 bool BuildDemoBytes(const std::string& jsonText, const std::string& baseDir, std::vector<unsigned char>& bytes,
                     std::string& error) {
-  // A program's bytes are formed in ParseScripts; files named beside the
-  // description are read relative to baseDir.
-  (void)baseDir;
   try {
-    const TDescription d = Parse(json::parse(jsonText));
+    const TDescription d = Parse(json::parse(jsonText), baseDir);
     bytes = filestuff::WriteDemoBytes([&] { WriteValues(d); });
     return true;
   } catch (const json::parse_error& e) {
@@ -406,5 +428,7 @@ bool BuildDemoBytes(const std::string& jsonText, const std::string& baseDir, std
   }
   return false;
 }
+
+const std::vector<std::string>& FilesReadByLastBuild() { return filesRead; }
 
 }  // namespace tools

@@ -13,4 +13,8 @@ namespace tools {
 bool BuildDemoBytes(const std::string& jsonText, const std::string& baseDir, std::vector<unsigned char>& bytes,
                     std::string& error);
 
+// The files the last build read besides the description itself (assembly
+// files), including one it could not open, so a watcher can wait for it.
+const std::vector<std::string>& FilesReadByLastBuild();
+
 }  // namespace tools

@@ -132,6 +132,11 @@ constexpr int MaxOperandBytes = 4;
 // instruction's operands lie inside the code, so one comparison covers both
 // the end of the code and the operands; the last few bytes take a checked
 // step instead.
+#if defined(__GNUC__) && !defined(__clang__)
+// Merging the handlers' identical dispatch tails into one would give every
+// instruction the same indirect jump to predict.
+__attribute__((optimize("no-crossjumping")))
+#endif
 void Execute(const Inputs& in) {
   // Stack tops as pointers: `it` and `ft` point one past the top entry.
   int32_t* it = IntStack;

@@ -184,8 +184,8 @@ void Execute(const Inputs& in) {
     if (cost_ > budget) goto early;   \
     budget -= cost_;                  \
   } while (0)
-// Moves to the instruction at `pc` and runs it, paying one from the budget.
 #if QVL_THREADED
+  // One entry per opcode byte; those missing from opcodes::Table are `nop`.
   static const void* const labels[256] = {
       &&op0, &&op1, &&op2, &&op3, &&op4, &&op5, &&op6, &&op7, &&op8, &&op9, &&op10, &&op11, &&op12, &&op13, &&op14, &&op15,
       &&op16, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29, &&op30, &&op31,
@@ -212,6 +212,7 @@ void Execute(const Inputs& in) {
 #define DEFAULT_OP default
 #define RUN goto run
 #endif
+// Pays one from the budget and runs the instruction at `pc`.
 #define NEXT                                   \
   do {                                         \
     if (pc >= fastEnd) [[unlikely]] goto step; \

@@ -5,12 +5,14 @@
 #endif
 #include <GL/gl.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "engine/messages.h"
 #include "resources/texMan.h"
+#include "script/opcodes.h"
 #include "script/scriptShapes.h"
 
 namespace scripter {
@@ -101,9 +103,40 @@ void ShadowRun(const Inputs& in, const float* xyz) {
   Execute(in);
 }
 
-// One run: steps the program counter through the code. The stack depths
-// live in locals while the loop runs and go back to the module state around
-// anything that reads them (the shadow pass).
+// Operand bytes after each opcode byte, for the checked step near the end
+// of the code.
+constexpr std::array<uint8_t, 256> OperandLengths() {
+  std::array<uint8_t, 256> a{};
+  for (int c = 0; c < 256; ++c)
+    if (const opcodes::TInstr* i = opcodes::Find(static_cast<uint8_t>(c))) a[c] = opcodes::OperandBytes(i->Kind);
+  return a;
+}
+constexpr std::array<uint8_t, 256> OperandLength = OperandLengths();
+constexpr int MaxOperandBytes = 4;
+
+// Computed goto where the compiler has it; the portable `switch` runs the
+// same handlers otherwise.
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(QVL_SCRIPT_SWITCH)
+#define QVL_THREADED 1
+#else
+#define QVL_THREADED 0
+#endif
+
+// One run: steps the program counter through the code. The stack tops,
+// the program counter and the budget live in locals while the loop runs
+// and go back to the module state around anything that reads them (the
+// shadow pass).
+//
+// Every handler ends by dispatching the next instruction itself. While the
+// program counter is more than MaxOperandBytes before the end, any
+// instruction's operands lie inside the code, so one comparison covers both
+// the end of the code and the operands; the last few bytes take a checked
+// step instead.
+#if defined(__GNUC__) && !defined(__clang__)
+// Merging the handlers' identical dispatch tails into one would give every
+// instruction the same indirect jump to predict.
+__attribute__((optimize("no-crossjumping")))
+#endif
 void Execute(const Inputs& in) {
   // Stack tops as pointers: `it` and `ft` point one past the top entry.
   int32_t* it = IntStack;
@@ -117,6 +150,7 @@ void Execute(const Inputs& in) {
   const uint8_t* const code = in.Code;
   const int64_t len = in.CodeLen;
   const uint8_t* const end = code + len;
+  const uint8_t* const fastEnd = len > MaxOperandBytes ? end - MaxOperandBytes : code;
   const uint8_t* pc = code;  // the opcode byte that runs next
   int32_t jumps = 0;
   int64_t budget = BudgetLeft;
@@ -129,340 +163,376 @@ void Execute(const Inputs& in) {
   }
 
 #define NEED_I(k) \
-  if (it - IntStack < (k)) [[unlikely]] IntPopError()
+  if (it < IntStack + (k)) [[unlikely]] IntPopError()
 #define NEED_F(k) \
-  if (ft - FloatStack < (k)) [[unlikely]] FloatPopError()
-#define PUSH_I(v)                              \
-  do {                                         \
-    if (it == iEnd) [[unlikely]] IntPushError(); \
-    *it++ = (v);                               \
-  } while (0)
-#define PUSH_F(v)                                \
+  if (ft < FloatStack + (k)) [[unlikely]] FloatPopError()
+#define PUSH_I(v)                                \
   do {                                           \
-    if (ft == fEnd) [[unlikely]] FloatPushError(); \
-    *ft++ = (v);                                 \
+    if (it == iEnd) [[unlikely]] IntPushError(); \
+    *it++ = (v);                                 \
   } while (0)
-#define OPERANDS(n) \
-  if (end - pc <= (n)) goto done
+#define PUSH_F(v)                                  \
+  do {                                             \
+    if (ft == fEnd) [[unlikely]] FloatPushError(); \
+    *ft++ = (v);                                   \
+  } while (0)
 // A shape pays one instruction per vertex; one the budget cannot pay for
 // ends the run instead of drawing.
-#define PAY(vertices)                                \
-  do {                                               \
-    const int64_t cost_ = (vertices);                \
-    if (cost_ > budget) goto early;                  \
-    budget -= cost_;                                 \
+#define PAY(vertices)                 \
+  do {                                \
+    const int64_t cost_ = (vertices); \
+    if (cost_ > budget) goto early;   \
+    budget -= cost_;                  \
   } while (0)
+#if QVL_THREADED
+  // One entry per opcode byte; those missing from opcodes::Table are `nop`.
+  static const void* const labels[256] = {
+      &&op0, &&op1, &&op2, &&op3, &&op4, &&op5, &&op6, &&op7, &&op8, &&op9, &&op10, &&op11, &&op12, &&op13, &&op14, &&op15,
+      &&op16, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29, &&op30, &&op31,
+      &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op45, &&op46, &&op47,
+      &&op48, &&op49, &&op50, &&op51, &&op52, &&op53, &&op54, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op73, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op91, &&op92, &&op93, &&op94, &&op95,
+      &&op96, &&nop, &&nop, &&op99, &&op100, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
+  };
+#define OP(n) op##n
+#define DEFAULT_OP nop
+#define RUN goto* labels[*pc]
+#else
+#define OP(n) case n
+#define DEFAULT_OP default
+#define RUN goto run
+#endif
+// Pays one from the budget and runs the instruction at `pc`.
+#define NEXT                                   \
+  do {                                         \
+    if (pc >= fastEnd) [[unlikely]] goto step; \
+    if (--budget < 0) [[unlikely]] goto early; \
+    RUN;                                       \
+  } while (0)
+// Advances past an instruction of `n` operand bytes and runs the next.
+#define ADVANCE(n) \
+  pc += 1 + (n);   \
+  NEXT
 
-  while (pc < end) {
-    if (--budget < 0) goto early;
-    switch (*pc) {
-      case 0:  // PUSHI
-        OPERANDS(4);
-        PUSH_I(ReadI32(pc + 1));
-        pc += 4;
-        break;
-      case 1: {  // LOADI
-        OPERANDS(1);
-        const uint8_t i = pc[1];
-        PUSH_I(i < ivCount ? iv[i] : 0);
-        pc += 1;
-        break;
-      }
-      case 2:  // PUSHF
-        OPERANDS(4);
-        PUSH_F(ReadF32(pc + 1));
-        pc += 4;
-        break;
-      case 3: {  // LOADF
-        OPERANDS(1);
-        const uint8_t i = pc[1];
-        PUSH_F(i < fvCount ? fv[i] : 0.0f);
-        pc += 1;
-        break;
-      }
-      case 4: {  // STOREI
-        OPERANDS(1);
-        const uint8_t i = pc[1];
-        NEED_I(1);
-        --it;
-        if (i < ivCount) iv[i] = it[0];
-        pc += 1;
-        break;
-      }
-      case 5: {  // STOREF
-        OPERANDS(1);
-        const uint8_t i = pc[1];
-        NEED_F(1);
-        --ft;
-        if (i < fvCount) fv[i] = ft[0];
-        pc += 1;
-        break;
-      }
-      case 6:  // MULI
-        NEED_I(2);
-        --it;
-        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) * static_cast<uint32_t>(it[0]));
-        break;
-      case 7:  // DIVI
-        NEED_I(2);
-        --it;
-        it[-1] = Div(it[-1], it[0]);
-        break;
-      case 8:  // ADDI
-        NEED_I(2);
-        --it;
-        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) + static_cast<uint32_t>(it[0]));
-        break;
-      case 9:  // SUBI
-        NEED_I(2);
-        --it;
-        it[-1] = Wrap(static_cast<uint32_t>(it[-1]) - static_cast<uint32_t>(it[0]));
-        break;
-      case 10:  // MULF
-        NEED_F(2);
-        --ft;
-        ft[-1] = ft[-1] * ft[0];
-        break;
-      case 11:  // DIVF
-        NEED_F(2);
-        --ft;
-        ft[-1] = static_cast<float>(static_cast<long double>(ft[-1]) * (1.0L / ft[0]));
-        break;
-      case 12:  // ADDF
-        NEED_F(2);
-        --ft;
-        ft[-1] = ft[-1] + ft[0];
-        break;
-      case 13:  // SUBF
-        NEED_F(2);
-        --ft;
-        ft[-1] = ft[-1] - ft[0];
-        break;
-      case 14:  // SINF
-        NEED_F(1);
-        ft[-1] = Sin(ft[-1]);
-        break;
-      case 15: {  // STARTUBE
-        NEED_F(4);
-        ft -= 4;
-        NEED_I(1);
-        --it;
-        PAY(shapes::StarTubeVertices(it[0]));
-        shapes::StarTube(it[0], ft[0], ft[1], ft[2], ft[3]);
-        break;
-      }
-      case 16:  // LINEWIDTH
-        NEED_F(1);
-        GL.LineWidth(*--ft);
-        break;
-      case 24:  // JMP
-        if (++jumps > MaxJumps) goto early;
-        NEED_I(1);
-        {
-          const int32_t target = *--it;
-          if (target < 0 || target >= len) goto done;
-          pc = code + target;
-        }
-        continue;
-      case 25:
-        GL.PushMatrix();
-        break;
-      case 26:
-        GL.PopMatrix();
-        break;
-      case 27:  // TRANSLATE
-        NEED_F(3);
-        ft -= 3;
-        GL.Translatef(ft[0], ft[1], ft[2]);
-        break;
-      case 28:  // COLOR3
-        NEED_F(3);
-        ft -= 3;
-        if (!shadow) GL.Color3f(ft[0], ft[1], ft[2]);
-        break;
-      case 29:  // COLOR4
-        NEED_F(4);
-        ft -= 4;
-        if (!shadow) GL.Color4f(ft[0], ft[1], ft[2], ft[3]);
-        break;
-      case 30:  // ROTATE
-        NEED_F(4);
-        ft -= 4;
-        GL.Rotatef(ft[0], ft[1], ft[2], ft[3]);
-        break;
-      case 31:  // BEGIN
-        NEED_I(1);
-        GL.Begin(static_cast<uint32_t>(*--it));
-        break;
-      case 32:
-        GL.End();
-        break;
-      case 33:  // VERTEX
-        NEED_F(3);
-        ft -= 3;
-        GL.Vertex3f(ft[0], ft[1], ft[2]);
-        break;
-      case 34:  // TEXCOORD
-        NEED_F(2);
-        ft -= 2;
-        GL.TexCoord2f(ft[0], ft[1]);
-        break;
-      case 35:  // ENABLE
-        NEED_I(1);
-        GL.Enable(static_cast<uint32_t>(*--it));
-        break;
-      case 36:  // DISABLE
-        NEED_I(1);
-        GL.Disable(static_cast<uint32_t>(*--it));
-        break;
-      case 37:  // BLENDFUNC
-        NEED_I(2);
-        it -= 2;
-        GL.BlendFunc(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]));
-        break;
-      case 38: {  // BINDTEX: a 0-based table index; outside the table binds 0
-        NEED_I(1);
-        const int32_t i = *--it;
-        const bool inside = i >= 0 && i < texMan::TexCount() && static_cast<size_t>(i) < texMan::TextureTable.size();
-        GL.BindTexture2D(inside ? texMan::TextureTable[static_cast<size_t>(i)].GLName : 0);
-        break;
-      }
-      case 45:  // SETCMP
-        NEED_I(2);
-        it -= 2;
-        CmpA = it[1];
-        CmpB = it[0];
-        break;
-      case 46:  // JEQ
-        NEED_I(1);
-        --it;
-        if (CmpA != CmpB) break;
-        if (it[0] < 0 || it[0] >= len) goto done;
-        pc = code + it[0];
-        continue;
-      case 47:  // MODI
-        NEED_I(2);
-        --it;
-        it[-1] = Mod(it[-1], it[0]);
-        break;
-      case 48:  // LIGHTV: the value pushed last is element 0
-        NEED_F(4);
-        ft -= 4;
-        for (int k = 0; k < 4; ++k) LightVector[k] = ft[3 - k];
-        NEED_I(2);
-        it -= 2;
-        GL.Lightfv(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]), LightVector);
-        break;
-      case 49: {  // LIGHT1
-        static const float ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-        static const float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-        static const float position[4] = {0.0f, 0.0f, 2.0f, 1.0f};
-        GL.Lightfv(GL_LIGHT1, GL_AMBIENT, ambient);
-        GL.Lightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
-        GL.Lightfv(GL_LIGHT1, GL_POSITION, position);
-        GL.Enable(GL_LIGHT1);
-        break;
-      }
-      case 50:
-        PUSH_I(in.Time);
-        break;
-      case 51:
-        PUSH_I(in.Elapsed);
-        break;
-      case 52:
-        PUSH_F(in.Progress);
-        break;
-      case 53:  // ITOF
-        NEED_I(1);
-        --it;
-        PUSH_F(static_cast<float>(it[0]));
-        break;
-      case 54:  // FTOI
-        NEED_F(1);
-        --ft;
-        PUSH_I(RoundLow32(ft[0]));
-        break;
-      case 73: {  // BEAT
-        NEED_F(1);
-        const float bpm = *--ft;
-        NEED_I(1);
-        const int32_t beats = *--it;
-        const long double perBeat = (60.0L / bpm) * 1000.0L;
-        const int32_t period = RoundLow32(static_cast<long double>(beats) * perBeat);
-        if (period == 0) goto early;
-        const int64_t rest = static_cast<int64_t>(static_cast<uint32_t>(in.Time)) % period;
-        PUSH_F(static_cast<float>(static_cast<long double>(rest) / period));
-        break;
-      }
-      case 91:  // QUAD
-        NEED_F(4);
-        ft -= 4;
-        PAY(4);
-        shapes::Quad(ft[0], ft[1], ft[2], ft[3]);
-        break;
-      case 92:  // BOX: hx is on top
-        NEED_F(3);
-        ft -= 3;
-        PAY(24);
-        shapes::Box(ft[2], ft[1], ft[0]);
-        break;
-      case 93:  // RING
-        NEED_F(2);
-        ft -= 2;
-        NEED_I(1);
-        --it;
-        PAY(shapes::RingVertices(it[0]));
-        shapes::Ring(it[0], ft[1], ft[0]);
-        break;
-      case 94:  // SPHERE
-        NEED_F(1);
-        --ft;
-        NEED_I(1);
-        --it;
-        PAY(shapes::SphereVertices(it[0], ft[0]));
-        shapes::Sphere(it[0], ft[0]);
-        break;
-      case 95:  // DISC
-        NEED_F(1);
-        --ft;
-        NEED_I(1);
-        --it;
-        PAY(shapes::DiscVertices(it[0]));
-        shapes::Disc(it[0], ft[0]);
-        break;
-      case 96:  // CONE
-        NEED_F(2);
-        ft -= 2;
-        NEED_I(1);
-        --it;
-        PAY(shapes::DiscVertices(it[0]));
-        shapes::Cone(it[0], ft[1], ft[0]);
-        break;
-      case 99:  // RAYS
-        NEED_F(2);
-        ft -= 2;
-        NEED_I(1);
-        --it;
-        PAY(shapes::SphereVertices(it[0], ft[1]));
-        shapes::Rays(it[0], ft[1], ft[0]);
-        break;
-      case 100: {  // SHADOW: x is on top
-        NEED_F(3);
-        ft -= 3;
-        if (shadow) break;
-        const float xyz[3] = {ft[2], ft[1], ft[0]};
-        BudgetLeft = budget;
-        ShadowRun(in, xyz);
-        budget = BudgetLeft;
-        it = IntStack + IntDepth;
-        ft = FloatStack + FloatDepth;
-        break;
-      }
-      default:  // unlisted opcodes are one-byte no-operations
-        break;
-    }
-    ++pc;
+step:
+  if (pc >= end) goto done;
+  if (--budget < 0) goto early;
+  if (end - pc <= OperandLength[*pc]) goto done;
+  RUN;
+
+#if !QVL_THREADED
+run:
+  switch (*pc) {
+#endif
+  OP(0):  // PUSHI
+    PUSH_I(ReadI32(pc + 1));
+    ADVANCE(4);
+  OP(1): {  // LOADI
+    const uint8_t i = pc[1];
+    PUSH_I(i < ivCount ? iv[i] : 0);
+    ADVANCE(1);
   }
+  OP(2):  // PUSHF
+    PUSH_F(ReadF32(pc + 1));
+    ADVANCE(4);
+  OP(3): {  // LOADF
+    const uint8_t i = pc[1];
+    PUSH_F(i < fvCount ? fv[i] : 0.0f);
+    ADVANCE(1);
+  }
+  OP(4): {  // STOREI
+    const uint8_t i = pc[1];
+    NEED_I(1);
+    --it;
+    if (i < ivCount) iv[i] = it[0];
+    ADVANCE(1);
+  }
+  OP(5): {  // STOREF
+    const uint8_t i = pc[1];
+    NEED_F(1);
+    --ft;
+    if (i < fvCount) fv[i] = ft[0];
+    ADVANCE(1);
+  }
+  OP(6):  // MULI
+    NEED_I(2);
+    --it;
+    it[-1] = Wrap(static_cast<uint32_t>(it[-1]) * static_cast<uint32_t>(it[0]));
+    ADVANCE(0);
+  OP(7):  // DIVI
+    NEED_I(2);
+    --it;
+    it[-1] = Div(it[-1], it[0]);
+    ADVANCE(0);
+  OP(8):  // ADDI
+    NEED_I(2);
+    --it;
+    it[-1] = Wrap(static_cast<uint32_t>(it[-1]) + static_cast<uint32_t>(it[0]));
+    ADVANCE(0);
+  OP(9):  // SUBI
+    NEED_I(2);
+    --it;
+    it[-1] = Wrap(static_cast<uint32_t>(it[-1]) - static_cast<uint32_t>(it[0]));
+    ADVANCE(0);
+  OP(10):  // MULF
+    NEED_F(2);
+    --ft;
+    ft[-1] = ft[-1] * ft[0];
+    ADVANCE(0);
+  OP(11):  // DIVF
+    NEED_F(2);
+    --ft;
+    ft[-1] = static_cast<float>(static_cast<long double>(ft[-1]) * (1.0L / ft[0]));
+    ADVANCE(0);
+  OP(12):  // ADDF
+    NEED_F(2);
+    --ft;
+    ft[-1] = ft[-1] + ft[0];
+    ADVANCE(0);
+  OP(13):  // SUBF
+    NEED_F(2);
+    --ft;
+    ft[-1] = ft[-1] - ft[0];
+    ADVANCE(0);
+  OP(14):  // SINF
+    NEED_F(1);
+    ft[-1] = Sin(ft[-1]);
+    ADVANCE(0);
+  OP(15): {  // STARTUBE
+    NEED_F(4);
+    ft -= 4;
+    NEED_I(1);
+    --it;
+    PAY(shapes::StarTubeVertices(it[0]));
+    shapes::StarTube(it[0], ft[0], ft[1], ft[2], ft[3]);
+    ADVANCE(0);
+  }
+  OP(16):  // LINEWIDTH
+    NEED_F(1);
+    GL.LineWidth(*--ft);
+    ADVANCE(0);
+  OP(24):  // JMP
+    if (++jumps > MaxJumps) goto early;
+    NEED_I(1);
+    {
+      const int32_t target = *--it;
+      if (target < 0 || target >= len) goto done;
+      pc = code + target;
+    }
+    NEXT;
+  OP(25):
+    GL.PushMatrix();
+    ADVANCE(0);
+  OP(26):
+    GL.PopMatrix();
+    ADVANCE(0);
+  OP(27):  // TRANSLATE
+    NEED_F(3);
+    ft -= 3;
+    GL.Translatef(ft[0], ft[1], ft[2]);
+    ADVANCE(0);
+  OP(28):  // COLOR3
+    NEED_F(3);
+    ft -= 3;
+    if (!shadow) GL.Color3f(ft[0], ft[1], ft[2]);
+    ADVANCE(0);
+  OP(29):  // COLOR4
+    NEED_F(4);
+    ft -= 4;
+    if (!shadow) GL.Color4f(ft[0], ft[1], ft[2], ft[3]);
+    ADVANCE(0);
+  OP(30):  // ROTATE
+    NEED_F(4);
+    ft -= 4;
+    GL.Rotatef(ft[0], ft[1], ft[2], ft[3]);
+    ADVANCE(0);
+  OP(31):  // BEGIN
+    NEED_I(1);
+    GL.Begin(static_cast<uint32_t>(*--it));
+    ADVANCE(0);
+  OP(32):
+    GL.End();
+    ADVANCE(0);
+  OP(33):  // VERTEX
+    NEED_F(3);
+    ft -= 3;
+    GL.Vertex3f(ft[0], ft[1], ft[2]);
+    ADVANCE(0);
+  OP(34):  // TEXCOORD
+    NEED_F(2);
+    ft -= 2;
+    GL.TexCoord2f(ft[0], ft[1]);
+    ADVANCE(0);
+  OP(35):  // ENABLE
+    NEED_I(1);
+    GL.Enable(static_cast<uint32_t>(*--it));
+    ADVANCE(0);
+  OP(36):  // DISABLE
+    NEED_I(1);
+    GL.Disable(static_cast<uint32_t>(*--it));
+    ADVANCE(0);
+  OP(37):  // BLENDFUNC
+    NEED_I(2);
+    it -= 2;
+    GL.BlendFunc(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]));
+    ADVANCE(0);
+  OP(38): {  // BINDTEX: a 0-based table index; outside the table binds 0
+    NEED_I(1);
+    const int32_t i = *--it;
+    const bool inside = i >= 0 && i < texMan::TexCount() && static_cast<size_t>(i) < texMan::TextureTable.size();
+    GL.BindTexture2D(inside ? texMan::TextureTable[static_cast<size_t>(i)].GLName : 0);
+    ADVANCE(0);
+  }
+  OP(45):  // SETCMP
+    NEED_I(2);
+    it -= 2;
+    CmpA = it[1];
+    CmpB = it[0];
+    ADVANCE(0);
+  OP(46):  // JEQ
+    NEED_I(1);
+    --it;
+    if (CmpA != CmpB) {
+      ADVANCE(0);
+    }
+    if (it[0] < 0 || it[0] >= len) goto done;
+    pc = code + it[0];
+    NEXT;
+  OP(47):  // MODI
+    NEED_I(2);
+    --it;
+    it[-1] = Mod(it[-1], it[0]);
+    ADVANCE(0);
+  OP(48):  // LIGHTV: the value pushed last is element 0
+    NEED_F(4);
+    ft -= 4;
+    for (int k = 0; k < 4; ++k) LightVector[k] = ft[3 - k];
+    NEED_I(2);
+    it -= 2;
+    GL.Lightfv(static_cast<uint32_t>(it[0]), static_cast<uint32_t>(it[1]), LightVector);
+    ADVANCE(0);
+  OP(49): {  // LIGHT1
+    static const float ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    static const float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    static const float position[4] = {0.0f, 0.0f, 2.0f, 1.0f};
+    GL.Lightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+    GL.Lightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
+    GL.Lightfv(GL_LIGHT1, GL_POSITION, position);
+    GL.Enable(GL_LIGHT1);
+    ADVANCE(0);
+  }
+  OP(50):
+    PUSH_I(in.Time);
+    ADVANCE(0);
+  OP(51):
+    PUSH_I(in.Elapsed);
+    ADVANCE(0);
+  OP(52):
+    PUSH_F(in.Progress);
+    ADVANCE(0);
+  OP(53):  // ITOF
+    NEED_I(1);
+    --it;
+    PUSH_F(static_cast<float>(it[0]));
+    ADVANCE(0);
+  OP(54):  // FTOI
+    NEED_F(1);
+    --ft;
+    PUSH_I(RoundLow32(ft[0]));
+    ADVANCE(0);
+  OP(73): {  // BEAT
+    NEED_F(1);
+    const float bpm = *--ft;
+    NEED_I(1);
+    const int32_t beats = *--it;
+    const long double perBeat = (60.0L / bpm) * 1000.0L;
+    const int32_t period = RoundLow32(static_cast<long double>(beats) * perBeat);
+    if (period == 0) goto early;
+    const int64_t rest = static_cast<int64_t>(static_cast<uint32_t>(in.Time)) % period;
+    PUSH_F(static_cast<float>(static_cast<long double>(rest) / period));
+    ADVANCE(0);
+  }
+  OP(91):  // QUAD
+    NEED_F(4);
+    ft -= 4;
+    PAY(4);
+    shapes::Quad(ft[0], ft[1], ft[2], ft[3]);
+    ADVANCE(0);
+  OP(92):  // BOX: hx is on top
+    NEED_F(3);
+    ft -= 3;
+    PAY(24);
+    shapes::Box(ft[2], ft[1], ft[0]);
+    ADVANCE(0);
+  OP(93):  // RING
+    NEED_F(2);
+    ft -= 2;
+    NEED_I(1);
+    --it;
+    PAY(shapes::RingVertices(it[0]));
+    shapes::Ring(it[0], ft[1], ft[0]);
+    ADVANCE(0);
+  OP(94):  // SPHERE
+    NEED_F(1);
+    --ft;
+    NEED_I(1);
+    --it;
+    PAY(shapes::SphereVertices(it[0], ft[0]));
+    shapes::Sphere(it[0], ft[0]);
+    ADVANCE(0);
+  OP(95):  // DISC
+    NEED_F(1);
+    --ft;
+    NEED_I(1);
+    --it;
+    PAY(shapes::DiscVertices(it[0]));
+    shapes::Disc(it[0], ft[0]);
+    ADVANCE(0);
+  OP(96):  // CONE
+    NEED_F(2);
+    ft -= 2;
+    NEED_I(1);
+    --it;
+    PAY(shapes::DiscVertices(it[0]));
+    shapes::Cone(it[0], ft[1], ft[0]);
+    ADVANCE(0);
+  OP(99):  // RAYS
+    NEED_F(2);
+    ft -= 2;
+    NEED_I(1);
+    --it;
+    PAY(shapes::SphereVertices(it[0], ft[1]));
+    shapes::Rays(it[0], ft[1], ft[0]);
+    ADVANCE(0);
+  OP(100): {  // SHADOW: x is on top
+    NEED_F(3);
+    ft -= 3;
+    if (!shadow) {
+      const float xyz[3] = {ft[2], ft[1], ft[0]};
+      BudgetLeft = budget;
+      ShadowRun(in, xyz);
+      budget = BudgetLeft;
+      it = IntStack + IntDepth;
+      ft = FloatStack + FloatDepth;
+    }
+    ADVANCE(0);
+  }
+  DEFAULT_OP:  // unlisted opcodes are one-byte no-operations
+    ADVANCE(0);
+#if !QVL_THREADED
+  }
+#endif
+
 done:
 early:
   // Even a nested run that ends early puts the shadow offset and the depth
@@ -478,10 +548,13 @@ early:
 #undef NEED_F
 #undef PUSH_I
 #undef PUSH_F
-#undef OPERANDS
 #undef PAY
+#undef OP
+#undef DEFAULT_OP
+#undef RUN
+#undef NEXT
+#undef ADVANCE
 }
-
 }  // namespace
 
 GLCalls RealGL() {

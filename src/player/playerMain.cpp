@@ -57,8 +57,11 @@ void ApplyNoSetupOptions(const cmdline::TOptions& o) {
 }
 
 int Play(const cmdline::TOptions& o) {
-  if (o.Capture) {
+  if (o.Capture || o.TimeDemo) {
     capture::TCaptureJob job;
+    job.Output = o.TimeDemo       ? capture::TOutput::TimeDemo
+                 : o.CaptureVideo ? capture::TOutput::Video
+                                  : capture::TOutput::Frames;
     job.Dir = o.CaptureDir;
     job.Rate = o.Rate;
     job.Width = o.CaptureWidth;

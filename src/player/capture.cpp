@@ -229,7 +229,9 @@ int Run(const TCaptureJob& job) {
   auto shown = started;
   std::vector<double> frameMs;
   if (job.Output == TOutput::TimeDemo) frameMs.reserve(static_cast<size_t>(std::min<int64_t>(total, 1 << 20)));
-  const size_t frameBytes = static_cast<size_t>(job.Width) * static_cast<size_t>(job.Height) * 4;
+  const size_t row = static_cast<size_t>(job.Width) * 3;
+  const size_t frameBytes = row * static_cast<size_t>(job.Height);
+  std::vector<uint8_t> topDown(job.Output == TOutput::Video ? frameBytes : 0);
 
   TSignals signals;
   signals.Install();
@@ -254,14 +256,18 @@ int Run(const TCaptureJob& job) {
     bool ok = true;
     if (job.Output == TOutput::TimeDemo) {
       frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
-    } else if (job.Output == TOutput::Frames) {
+    } else {
+      // The screen has no transparency: RGB, a quarter less to move and pack.
       std::vector<uint8_t> bottomUp(frameBytes);
       glPixelStorei(GL_PACK_ALIGNMENT, 1);
-      glReadPixels(0, 0, job.Width, job.Height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-      ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
-    } else {
-      const std::vector<uint8_t> rgba = offscreen::ReadPixels(job.Width, job.Height);
-      ok = videoOut::Put(rgba.data(), error);
+      glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+      if (job.Output == TOutput::Frames) {
+        ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
+      } else {
+        for (int y = 0; y < job.Height; ++y)
+          std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
+        ok = videoOut::Put(topDown.data(), error);
+      }
     }
     if (!ok) {
       rc = 1;

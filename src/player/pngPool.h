@@ -11,9 +11,9 @@ namespace pngPool {
 
 // Starts the workers for frames of width x height into `dir`.
 void Start(const std::string& dir, int width, int height);
-// Hands over frame `frame` (RGBA rows, bottom row first, as OpenGL reads
+// Hands over frame `frame` (RGB rows, bottom row first, as OpenGL reads
 // them). Frames come in increasing order. False once any write has failed.
-bool Put(int64_t frame, std::vector<uint8_t>&& bottomUpRgba);
+bool Put(int64_t frame, std::vector<uint8_t>&& bottomUpRgb);
 // Waits for the queued frames and stops the workers. False with the first
 // failure in `error`; frames after a failed one are not written.
 bool Finish(std::string& error);

@@ -172,9 +172,9 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
   }
   Out.Silent = TempName(path, "video");
   Out.Muxed = TempName(path, "part");
-  Out.FrameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+  Out.FrameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
   std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y",      "-f",
-                                   "rawvideo",     "-pix_fmt",  "rgba",  "-s",      std::to_string(width) + "x" + std::to_string(height),
+                                   "rawvideo",     "-pix_fmt",  "rgb24",  "-s",      std::to_string(width) + "x" + std::to_string(height),
                                    "-framerate",   std::to_string(rate), "-i",     "pipe:0"};
   args.insert(args.end(), Out.Format->Video.begin(), Out.Format->Video.end());
   args.insert(args.end(), {"-f", "matroska", Out.Silent});
@@ -186,10 +186,10 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
   return true;
 }
 
-bool Put(const uint8_t* rgba, std::string& error) {
+bool Put(const uint8_t* rgb, std::string& error) {
   size_t done = 0;
   while (done < Out.FrameBytes) {
-    const ssize_t n = write(Out.Pipe, rgba + done, Out.FrameBytes - done);
+    const ssize_t n = write(Out.Pipe, rgb + done, Out.FrameBytes - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = "ffmpeg stopped taking frames";

@@ -14,8 +14,8 @@ bool HaveFfmpeg();
 // Starts ffmpeg for `path` (.mp4 and .mkv get H.264, .webm VP9). False with
 // a one-line reason.
 bool Start(const std::string& path, int width, int height, int32_t rate, std::string& error);
-// One frame of RGBA rows, top row first. False when ffmpeg has gone.
-bool Put(const uint8_t* rgba, std::string& error);
+// One frame of RGB rows, top row first. False when ffmpeg has gone.
+bool Put(const uint8_t* rgb, std::string& error);
 // Ends the video, muxes `wavPath` in unless it is empty, and renames the
 // file into place. False with a reason; nothing is left behind then.
 bool Finish(const std::string& wavPath, std::string& error);

@@ -88,7 +88,8 @@ TEST_F(CaptureAV, VideoHasTheFramesAndTheSoundOfThePngCapture) {
   EXPECT_EQ(files, 0);
 
   const std::string video = Quote((*dir / "x.mp4").string());
-  r = Shell("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration -of csv=p=0 " + video);
+  r = Shell("ffprobe -v error -count_frames -of csv=p=0 -show_entries stream=codec_type,nb_read_frames,duration " +
+            video);
   ASSERT_EQ(r.status, 0) << r.err;
   char type1[16] = {}, type2[16] = {};
   double d1 = 0, d2 = 0;

@@ -99,7 +99,8 @@ void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
 // only a warning, as it is when playing.
 bool WriteMusicSpan(const TCaptureJob& job, int64_t frames, const std::string& path, bool& written) {
   written = false;
-  if (!std::filesystem::exists(MusicFile)) return true;
+  std::error_code ec;
+  if (!std::filesystem::exists(MusicFile, ec)) return true;
   muzax::TPcm pcm;
   std::string error;
   if (!muzax::DecodeSpan(MusicFile, job.From, frames, job.Rate, pcm, error)) {
@@ -116,7 +117,8 @@ bool WriteMusicSpan(const TCaptureJob& job, int64_t frames, const std::string& p
 
 void PrintTimeDemo(int64_t frames, double seconds, const std::vector<double>& ms) {
   const TFrameTimes t = Summarize(ms);
-  std::printf("qvlplay: timedemo: %lld frames in %.2f s, %.1f frames/s; frame ms min %.2f, median %.2f, p99 %.2f, max %.2f\n",
+  std::printf("qvlplay: timedemo: %lld frames in %.2f s, %.1f frames/s; "
+              "frame ms min %.2f, median %.2f, p99 %.2f, max %.2f\n",
               static_cast<long long>(frames), seconds, seconds > 0 ? static_cast<double>(frames) / seconds : 0.0,
               t.Min, t.Median, t.P99, t.Max);
   std::fflush(stdout);
@@ -212,13 +214,7 @@ int Run(const TCaptureJob& job) {
     }
   }
 
-  if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
-    std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
-    offscreen::Close();
-    return 1;
-  }
-  if (job.Output == TOutput::Frames) pngPool::Start(job.Dir, job.Width, job.Height);
-
+  // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
   openglx::ResizeGLScene(job.Width, job.Height);
   openglx::InitGL();
 
@@ -233,54 +229,72 @@ int Run(const TCaptureJob& job) {
   const size_t frameBytes = row * static_cast<size_t>(job.Height);
   std::vector<uint8_t> topDown(job.Output == TOutput::Video ? frameBytes : 0);
 
+  if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
+    std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
+    mainloop::FreeResources();
+    offscreen::Close();
+    return 1;
+  }
+  if (job.Output == TOutput::Frames) pngPool::Start(job.Dir, job.Width, job.Height);
   TSignals signals;
   signals.Install();
   scheduler::DemoFinished = 0;
   scheduler::ResetTracks();
   int rc = 0;
   int64_t frame = 0;
-  for (; frame < total; ++frame) {
-    if (Interrupted) {
-      error = "capture interrupted";
-      rc = 1;
-      break;
-    }
-    const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
-    const auto before = std::chrono::steady_clock::now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    mainloop::DemoTime = t;
-    scheduler::RenderTracks(t);
-    glFinish();
-    const auto after = std::chrono::steady_clock::now();
-    bool ok = true;
-    if (job.Output == TOutput::TimeDemo) {
-      frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
-    } else {
-      // The screen has no transparency: RGB, a quarter less to move and pack.
-      std::vector<uint8_t> bottomUp(frameBytes);
-      glPixelStorei(GL_PACK_ALIGNMENT, 1);
-      glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-      if (job.Output == TOutput::Frames) {
-        ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
+  try {
+    for (; frame < total; ++frame) {
+      if (Interrupted) {
+        error = "capture interrupted";
+        rc = 1;
+        break;
+      }
+      const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
+      const auto before = std::chrono::steady_clock::now();
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glLoadIdentity();
+      mainloop::DemoTime = t;
+      scheduler::RenderTracks(t);
+      glFinish();
+      const auto after = std::chrono::steady_clock::now();
+      bool ok = true;
+      if (job.Output == TOutput::TimeDemo) {
+        frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
       } else {
-        for (int y = 0; y < job.Height; ++y)
-          std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
-        ok = videoOut::Put(topDown.data(), error);
+        // The screen has no transparency: RGB, a quarter less to move and pack.
+        std::vector<uint8_t> bottomUp(frameBytes);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+        if (job.Output == TOutput::Frames) {
+          ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
+        } else {
+          for (int y = 0; y < job.Height; ++y)
+            std::memcpy(&topDown[static_cast<size_t>(y) * row],
+                        &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
+          ok = videoOut::Put(topDown.data(), error);
+        }
+      }
+      if (!ok) {
+        rc = 1;
+        break;
+      }
+      if (progress && (after - shown > std::chrono::milliseconds(100) || frame + 1 == total)) {
+        shown = after;
+        ShowProgress(frame + 1, total, std::chrono::duration<double>(after - started).count());
+      }
+      if (scheduler::DemoFinished != 0) {
+        ++frame;
+        break;
       }
     }
-    if (!ok) {
-      rc = 1;
-      break;
-    }
-    if (progress && (after - shown > std::chrono::milliseconds(100) || frame + 1 == total)) {
-      shown = after;
-      ShowProgress(frame + 1, total, std::chrono::duration<double>(after - started).count());
-    }
-    if (scheduler::DemoFinished != 0) {
-      ++frame;
-      break;
-    }
+  } catch (...) {
+    // A damaged demo: the workers and ffmpeg stop before the message.
+    std::string ignored;
+    if (job.Output == TOutput::Frames) pngPool::Finish(ignored);
+    if (job.Output == TOutput::Video) videoOut::Abort();
+    signals.Restore();
+    if (progress) std::fputc('\n', stderr);
+    throw;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (progress) std::fputc('\n', stderr);

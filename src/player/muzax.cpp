@@ -546,8 +546,8 @@ bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount,
     while (at < count && idle < kMaxIdleReads) {
       size_t bytes = 0;
       const size_t want = static_cast<size_t>(count - at) * kFrameBytes;
-      const int rc = mpg123_read(mh, reinterpret_cast<unsigned char*>(&out.Samples[static_cast<size_t>(at) * kChannels]),
-                                 want, &bytes);
+      auto* into = reinterpret_cast<unsigned char*>(&out.Samples[static_cast<size_t>(at) * kChannels]);
+      const int rc = mpg123_read(mh, into, want, &bytes);
       at += static_cast<int64_t>(bytes / kFrameBytes);
       idle = bytes > 0 ? 0 : idle + 1;
       // The end, or damage the player would also stop at; the format table

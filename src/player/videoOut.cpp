@@ -173,9 +173,9 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
   Out.Silent = TempName(path, "video");
   Out.Muxed = TempName(path, "part");
   Out.FrameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
-  std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y",      "-f",
-                                   "rawvideo",     "-pix_fmt",  "rgb24",  "-s",      std::to_string(width) + "x" + std::to_string(height),
-                                   "-framerate",   std::to_string(rate), "-i",     "pipe:0"};
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                                   "-s", size, "-framerate", std::to_string(rate), "-i", "pipe:0"};
   args.insert(args.end(), Out.Format->Video.begin(), Out.Format->Video.end());
   args.insert(args.end(), {"-f", "matroska", Out.Silent});
   if (!Spawn(args, &Out.Pipe, Out.Child)) {

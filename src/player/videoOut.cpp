@@ -166,6 +166,12 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
     error = "a video needs an even width and height, not " + std::to_string(width) + "x" + std::to_string(height);
     return false;
   }
+  const auto parent = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+    error = "cannot write " + path + ": there is no directory " + parent.string();
+    return false;
+  }
   if (!HaveFfmpeg()) {
     error = "video export needs the ffmpeg program, which was not found on PATH";
     return false;

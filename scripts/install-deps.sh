@@ -11,7 +11,7 @@ PACKAGES=(
   libgl-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri mesa-utils-bin
   nlohmann-json3-dev libimgui-dev libstb-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
-  xvfb xauth lame xdotool ffmpeg
+  xvfb xauth lame xdotool ffmpeg python3
 )
 
 missing=()

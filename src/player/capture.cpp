@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -22,18 +25,53 @@
 #include "engine/settings.h"
 #include "player/cmdline.h"
 #include "player/mainloop.h"
+#include "player/muzax.h"
 #include "player/openglx.h"
 #include "platform/offscreen.h"
+#include "player/pngPool.h"
+#include "player/videoOut.h"
 
 namespace capture {
 
 namespace {
 
-std::string FrameFileName(const std::string& dir, int64_t frame) {
-  char name[32];
-  std::snprintf(name, sizeof name, "%06lld.png", static_cast<long long>(frame));
-  return (std::filesystem::path(dir) / name).string();
-}
+constexpr const char* MusicFile = "music.mp3";
+
+volatile std::sig_atomic_t Interrupted = 0;
+void OnInterrupt(int) { Interrupted = 1; }
+
+// Ctrl-C and kill end the capture between frames, so that a video export can
+// remove its temporary files; a vanished ffmpeg must not kill us mid-write.
+struct TSignals {
+#ifndef _WIN32
+  struct sigaction Int {}, Term {}, Pipe {};
+#endif
+  void Install() {
+    Interrupted = 0;
+#ifndef _WIN32
+    struct sigaction on {};
+    on.sa_handler = OnInterrupt;
+    sigemptyset(&on.sa_mask);
+    sigaction(SIGINT, &on, &Int);
+    sigaction(SIGTERM, &on, &Term);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &Pipe);
+#else
+    std::signal(SIGINT, OnInterrupt);
+#endif
+  }
+  void Restore() {
+#ifndef _WIN32
+    sigaction(SIGINT, &Int, nullptr);
+    sigaction(SIGTERM, &Term, nullptr);
+    sigaction(SIGPIPE, &Pipe, nullptr);
+#else
+    std::signal(SIGINT, SIG_DFL);
+#endif
+  }
+};
 
 // Frames from `from` up to `end` inclusive.
 int64_t FrameCountUpTo(int32_t from, int32_t rate, int32_t end) {
@@ -50,6 +88,40 @@ void ShowProgress(int64_t done, int64_t total, double seconds) {
   std::fprintf(stderr, "\rqvlplay: frame %lld of %lld, %.1f frames/s, %.0f s left   ",
                static_cast<long long>(done), static_cast<long long>(total), fps, left);
   std::fflush(stderr);
+}
+
+void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The music for `frames` frames from job.From into `path`. True when there
+// is no music (nothing to write) or it was written; a damaged music file is
+// only a warning, as it is when playing.
+bool WriteMusicSpan(const TCaptureJob& job, int64_t frames, const std::string& path, bool& written) {
+  written = false;
+  std::error_code ec;
+  if (!std::filesystem::exists(MusicFile, ec)) return true;
+  muzax::TPcm pcm;
+  std::string error;
+  if (!muzax::DecodeSpan(MusicFile, job.From, frames, job.Rate, pcm, error)) {
+    std::fprintf(stderr, "qvlplay: no sound in the capture: %s\n", error.c_str());
+    return true;
+  }
+  if (!WriteWav(path, pcm.Rate, pcm.Samples)) {
+    std::fprintf(stderr, "qvlplay: cannot write %s\n", path.c_str());
+    return false;
+  }
+  written = true;
+  return true;
+}
+
+void PrintTimeDemo(int64_t frames, double seconds, const std::vector<double>& ms) {
+  const TFrameTimes t = Summarize(ms);
+  std::printf("qvlplay: timedemo: %lld frames in %.2f s, %.1f frames/s; "
+              "frame ms min %.2f, median %.2f, p99 %.2f, max %.2f\n",
+              static_cast<long long>(frames), seconds, seconds > 0 ? static_cast<double>(frames) / seconds : 0.0,
+              t.Min, t.Median, t.P99, t.Max);
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -70,6 +142,48 @@ int32_t DefaultEnd(const scheduler::TDemoData& data, int32_t from) {
   return static_cast<int32_t>(std::min<int64_t>(end, std::numeric_limits<int32_t>::max()));
 }
 
+TFrameTimes Summarize(std::vector<double> ms) {
+  TFrameTimes t;
+  if (ms.empty()) return t;
+  std::sort(ms.begin(), ms.end());
+  const size_t n = ms.size();
+  t.Min = ms.front();
+  t.Max = ms.back();
+  t.Median = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+  const auto rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(n)));
+  t.P99 = ms[std::clamp<size_t>(rank, 1, n) - 1];
+  return t;
+}
+
+bool WriteWav(const std::string& path, int32_t rate, const std::vector<int16_t>& stereo) {
+  const uint64_t dataBytes = stereo.size() * 2;
+  if (dataBytes > 0xFFFFFFFFull - 36) return false;
+  std::vector<uint8_t> head;
+  head.insert(head.end(), {'R', 'I', 'F', 'F'});
+  PutLE(head, static_cast<uint32_t>(36 + dataBytes), 4);
+  head.insert(head.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutLE(head, 16, 4);
+  PutLE(head, 1, 2);  // PCM
+  PutLE(head, 2, 2);  // channels
+  PutLE(head, static_cast<uint32_t>(rate), 4);
+  PutLE(head, static_cast<uint32_t>(rate) * 4, 4);
+  PutLE(head, 4, 2);
+  PutLE(head, 16, 2);
+  head.insert(head.end(), {'d', 'a', 't', 'a'});
+  PutLE(head, static_cast<uint32_t>(dataBytes), 4);
+  std::vector<uint8_t> data(static_cast<size_t>(dataBytes));
+  for (size_t i = 0; i < stereo.size(); ++i) {
+    const auto v = static_cast<uint16_t>(stereo[i]);
+    data[2 * i] = static_cast<uint8_t>(v & 0xFF);
+    data[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size();
+  ok = ok && std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+
 int Run(const TCaptureJob& job) {
   settings::SoundOff = true;
   settings::ShowFPS = false;
@@ -79,25 +193,33 @@ int Run(const TCaptureJob& job) {
   settings::ScreenHeight = job.Height;
   settings::BlankTextureSize = cmdline::BlankTextureSizeFor(job.Width, job.Height);
 
-  std::error_code ec;
-  std::filesystem::create_directories(job.Dir, ec);
-  if (ec || !std::filesystem::is_directory(job.Dir)) {
-    std::fprintf(stderr, "qvlplay: cannot make the directory %s\n", job.Dir.c_str());
-    return 1;
+  std::string error;
+  if (job.Output == TOutput::Frames) {
+    std::error_code ec;
+    std::filesystem::create_directories(job.Dir, ec);
+    if (ec || !std::filesystem::is_directory(job.Dir)) {
+      std::fprintf(stderr, "qvlplay: cannot make the directory %s\n", job.Dir.c_str());
+      return 1;
+    }
   }
 
   // Nothing appears on screen: a surface of the offscreen driver, or at
   // worst a window that is never shown.
+  // Render To Texture draws at the blank texture's size: the surface holds
+  // that much even when the frames are smaller, and frames are read from
+  // its lower left corner.
+  const int surfaceWidth = std::max(job.Width, settings::BlankTextureSize);
+  const int surfaceHeight = std::max(job.Height, settings::BlankTextureSize);
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  std::string error;
-  if (!offscreen::Open(job.Width, job.Height, &error)) {
+  if (!offscreen::Open(surfaceWidth, surfaceHeight, &error)) {
     unsetenv("SDL_VIDEODRIVER");
-    if (!offscreen::Open(job.Width, job.Height, &error)) {
+    if (!offscreen::Open(surfaceWidth, surfaceHeight, &error)) {
       std::fprintf(stderr, "qvlplay: no OpenGL context for capturing: %s\n", error.c_str());
       return 1;
     }
   }
 
+  // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
   openglx::ResizeGLScene(job.Width, job.Height);
   openglx::InitGL();
 
@@ -105,48 +227,117 @@ int Run(const TCaptureJob& job) {
   const int64_t total = FrameCountUpTo(job.From, job.Rate, end);
   const bool progress = isatty(STDERR_FILENO) != 0;
   const auto started = std::chrono::steady_clock::now();
+  auto shown = started;
+  std::vector<double> frameMs;
+  if (job.Output == TOutput::TimeDemo) frameMs.reserve(static_cast<size_t>(std::min<int64_t>(total, 1 << 20)));
+  const size_t row = static_cast<size_t>(job.Width) * 3;
+  const size_t frameBytes = row * static_cast<size_t>(job.Height);
+  std::vector<uint8_t> topDown(job.Output == TOutput::Video ? frameBytes : 0);
 
+  if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
+    std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
+    mainloop::FreeResources();
+    offscreen::Close();
+    return 1;
+  }
+  if (job.Output == TOutput::Frames) pngPool::Start(job.Dir, job.Width, job.Height);
+  TSignals signals;
+  signals.Install();
   scheduler::DemoFinished = 0;
   scheduler::ResetTracks();
   int rc = 0;
   int64_t frame = 0;
-  // A fatal script fault has shown its message; the frames written so far
-  // stay, the context goes.
-  struct CloseOnFault {
-    bool armed = true;
-    bool newline;
-    ~CloseOnFault() {
-      if (!armed) return;
-      if (newline) std::fputc('\n', stderr);
-      mainloop::FreeResources();
-      offscreen::Close();
+  try {
+    for (; frame < total; ++frame) {
+      if (Interrupted) {
+        error = "capture interrupted";
+        rc = 1;
+        break;
+      }
+      const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
+      const auto before = std::chrono::steady_clock::now();
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glLoadIdentity();
+      mainloop::DemoTime = t;
+      scheduler::RenderTracks(t);
+      glFinish();
+      const auto after = std::chrono::steady_clock::now();
+      bool ok = true;
+      if (job.Output == TOutput::TimeDemo) {
+        frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
+      } else {
+        // The screen has no transparency: RGB, a quarter less to move and pack.
+        std::vector<uint8_t> bottomUp(frameBytes);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+        if (job.Output == TOutput::Frames) {
+          ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
+        } else {
+          for (int y = 0; y < job.Height; ++y)
+            std::memcpy(&topDown[static_cast<size_t>(y) * row],
+                        &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
+          ok = videoOut::Put(topDown.data(), error);
+        }
+      }
+      if (!ok) {
+        rc = 1;
+        break;
+      }
+      if (progress && (after - shown > std::chrono::milliseconds(100) || frame + 1 == total)) {
+        shown = after;
+        ShowProgress(frame + 1, total, std::chrono::duration<double>(after - started).count());
+      }
+      if (scheduler::DemoFinished != 0) {
+        ++frame;
+        break;
+      }
     }
-  } closeOnFault{true, progress};
-  for (; frame < total; ++frame) {
-    const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    mainloop::DemoTime = t;
-    scheduler::RenderTracks(t);
-    glFinish();
-    const std::vector<uint8_t> rgba = offscreen::ReadPixels(job.Width, job.Height);
-    if (!offscreen::WritePNG(FrameFileName(job.Dir, frame), job.Width, job.Height, rgba.data(), &error)) {
-      if (progress) std::fputc('\n', stderr);
-      std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
-      rc = 1;
-      break;
-    }
-    if (progress) {
-      const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - started;
-      ShowProgress(frame + 1, total, spent.count());
-    }
-    if (scheduler::DemoFinished != 0) {
-      ++frame;
-      break;
-    }
+  } catch (...) {
+    // A damaged demo: the workers and ffmpeg stop before the message.
+    std::string ignored;
+    if (job.Output == TOutput::Frames) pngPool::Finish(ignored);
+    if (job.Output == TOutput::Video) videoOut::Abort();
+    signals.Restore();
+    if (progress) std::fputc('\n', stderr);
+    // A fatal script fault has shown its message; the frames written so far
+    // stay, the context goes.
+    mainloop::FreeResources();
+    offscreen::Close();
+    throw;
   }
-  closeOnFault.armed = false;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (progress) std::fputc('\n', stderr);
+
+  // The frames made so far are finished even after a failure, so the
+  // reason reported is the first one.
+  if (job.Output == TOutput::Frames) {
+    std::string poolError;
+    if (!pngPool::Finish(poolError)) {
+      error = poolError;
+      rc = 1;
+    }
+    bool written = false;
+    if (rc == 0 && !WriteMusicSpan(job, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
+      rc = 1;
+  } else if (job.Output == TOutput::Video) {
+    if (rc == 0) {
+      const std::string wav = videoOut::TempName(job.Dir, "wav");
+      bool written = false;
+      rc = WriteMusicSpan(job, frame, wav, written) ? 0 : 1;
+      if (rc == 0 && !Interrupted && !videoOut::Finish(written ? wav : std::string(), error)) rc = 1;
+      if (Interrupted) error = "capture interrupted";
+      std::error_code ec;
+      std::filesystem::remove(wav, ec);
+    }
+    if (rc != 0 || Interrupted) {
+      videoOut::Abort();
+      rc = 1;
+    }
+  } else if (rc == 0) {
+    PrintTimeDemo(frame, seconds, frameMs);
+  }
+  signals.Restore();
+  if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
   mainloop::FreeResources();
   offscreen::Close();

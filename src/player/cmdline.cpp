@@ -1,5 +1,7 @@
 #include "player/cmdline.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 
@@ -29,6 +31,16 @@ bool ParseSize(const std::string& s, int32_t& w, int32_t& h) {
 
 }  // namespace
 
+bool IsVideoPath(const std::string& path) {
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  for (const char* ext : {".mp4", ".mkv", ".webm"}) {
+    const std::string e = ext;
+    if (lower.size() > e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0) return true;
+  }
+  return false;
+}
+
 int32_t BlankTextureSizeFor(int32_t width, int32_t height) { return width == 1280 && height == 1024 ? 1024 : 512; }
 
 std::string HelpText() {
@@ -54,8 +66,14 @@ std::string HelpText() {
          "  --loop               start again from the beginning when the demo ends\n"
          "\n"
          "Rendering frames to files, with no window and no sound:\n"
-         "  --capture DIR        write DIR/000000.png, DIR/000001.png, ...\n"
-         "  --rate N             frames a second (required with --capture)\n"
+         "  --capture DIR        write DIR/000000.png, DIR/000001.png, ... and, when\n"
+         "                       the demo has music, DIR/audio.wav of the same span\n"
+         "  --capture FILE.mp4   write a video with the music (also .mkv, .webm);\n"
+         "                       needs the ffmpeg program\n"
+         "  --timedemo           render the same frames as fast as possible, write\n"
+         "                       nothing, and print the frame rate and frame times\n"
+         "  --rate N             frames a second (required with --capture; 60 for\n"
+         "                       --timedemo)\n"
          "  --size WxH           picture size (default 800x600)\n"
          "  --from MS            demo time of the first frame (default 0)\n"
          "  --to MS              last demo time to render (default: the end of the\n"
@@ -148,6 +166,9 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
       }
       o.Capture = true;
       o.CaptureDir = v;
+      o.CaptureVideo = IsVideoPath(v);
+    } else if (a == "--timedemo") {
+      o.TimeDemo = true;
     } else if (a == "--rate") {
       markCapture();
       if (!value(v)) return false;
@@ -184,14 +205,20 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
   }
 
   if (o.Help || o.Version) return true;
-  if (o.Capture && (o.NoSetup || setupOption)) {
-    error = (o.NoSetup ? std::string("--no-setup") : setupName) + " cannot be used with --capture";
+  if (o.Capture && o.TimeDemo) {
+    error = "--timedemo cannot be used with --capture";
     return false;
   }
-  if (!o.Capture && captureOption) {
+  const std::string headless = o.TimeDemo ? "--timedemo" : "--capture";
+  if ((o.Capture || o.TimeDemo) && (o.NoSetup || setupOption)) {
+    error = (o.NoSetup ? std::string("--no-setup") : setupName) + " cannot be used with " + headless;
+    return false;
+  }
+  if (!o.Capture && !o.TimeDemo && captureOption) {
     error = captureName + " needs --capture";
     return false;
   }
+  if (o.TimeDemo && !hasRate) o.Rate = 60;
   if (!o.Capture && setupOption && !o.NoSetup) {
     error = setupName + " needs --no-setup";
     return false;

@@ -25,9 +25,13 @@ struct TOptions {
   int32_t SoundDevice = 0;
   bool Loop = false;
 
-  // --capture: frames as PNG files, no window, no sound.
+  // --capture: frames as PNG files into a directory, or a video file when
+  // the name ends in .mp4, .mkv or .webm; no window, no sound.
   bool Capture = false;
   std::string CaptureDir;
+  bool CaptureVideo = false;
+  // --timedemo: the frames --capture would render, timed, nothing written.
+  bool TimeDemo = false;
   int32_t Rate = 0;  // frames a second
   int32_t CaptureWidth = 800;
   int32_t CaptureHeight = 600;
@@ -40,6 +44,9 @@ struct TOptions {
 bool Parse(const std::vector<std::string>& args, TOptions& out, std::string& error);
 
 std::string HelpText();
+
+// True when `path` names a video file (.mp4, .mkv, .webm, any case).
+bool IsVideoPath(const std::string& path);
 
 // The blank-texture side the setup window's resolution list gives a size.
 int32_t BlankTextureSizeFor(int32_t width, int32_t height);

@@ -526,6 +526,65 @@ bool MusicEnded() {
   return end >= 0 && CurrentFrames() >= static_cast<double>(end);
 }
 
+bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount, int32_t frameRate, TPcm& out,
+                std::string& error) {
+  out = TPcm{};
+  mpg123_init();
+  int err = MPG123_OK;
+  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  if (mh == nullptr) {
+    error = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(err);
+    return false;
+  }
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_QUIET, 0);
+  mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_open(mh, fileName.c_str()) != MPG123_OK) {
+    error = "cannot open " + fileName;
+  } else if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+             channels != kChannels) {
+    error = "no MPEG audio in " + fileName;
+  } else if (mpg123_scan(mh) != MPG123_OK) {
+    error = "cannot read " + fileName;
+  }
+  if (!error.empty()) {
+    mpg123_delete(mh);
+    return false;
+  }
+  mpg123_format_none(mh);
+  mpg123_format(mh, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+  // In sample frames of the file; the span may start before the track.
+  const auto first = static_cast<int64_t>(std::nearbyint(static_cast<double>(fromMs) * rate / 1000.0));
+  const auto count = static_cast<int64_t>(
+      std::nearbyint(static_cast<double>(std::max<int64_t>(frameCount, 0)) * rate / std::max(frameRate, 1)));
+  out.Rate = static_cast<int32_t>(rate);
+  out.Samples.assign(static_cast<size_t>(count) * kChannels, 0);
+  int64_t at = first < 0 ? -first : 0;  // frames of `out` filled or skipped so far
+  if (at < count && mpg123_seek(mh, static_cast<off_t>(std::max<int64_t>(first, 0)), SEEK_SET) >= 0) {
+    int idle = 0;
+    while (at < count && idle < kMaxIdleReads) {
+      size_t bytes = 0;
+      const size_t want = static_cast<size_t>(count - at) * kFrameBytes;
+      auto* into = reinterpret_cast<unsigned char*>(&out.Samples[static_cast<size_t>(at) * kChannels]);
+      const int rc = mpg123_read(mh, into, want, &bytes);
+      at += static_cast<int64_t>(bytes / kFrameBytes);
+      idle = bytes > 0 ? 0 : idle + 1;
+      // The end, or damage the player would also stop at; the format table
+      // holds only the opening format, so a new format is that one again.
+      if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) break;
+    }
+  }
+  mpg123_delete(mh);
+  return true;
+}
+
 std::vector<std::string> PlaybackDevices() {
   std::vector<std::string> names;
   if (InitAudioSystem() != 0) return names;

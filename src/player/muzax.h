@@ -45,6 +45,18 @@ int32_t AudioOpenCount();
 // what the device still buffers.
 int64_t FramesConsumed();
 
+// Music decoded to memory with no audio device, for captures: 16-bit stereo
+// at the file's own rate, so nothing is resampled.
+struct TPcm {
+  int32_t Rate = 0;             // frames a second
+  std::vector<int16_t> Samples;  // left, right, left, ...
+};
+// The music from demo time `fromMs` for frameCount / frameRate seconds
+// (rounded to whole sample frames). Time before the track's start or past its
+// end is silence. False with a one-line reason when the file cannot be decoded.
+bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount, int32_t frameRate, TPcm& out,
+                std::string& error);
+
 // The listener's clock, kept apart from the device so that it can be driven
 // with made-up ticks. The device holds two buffers: when a callback runs, the
 // buffer the previous callback filled starts playing, so its first frame is

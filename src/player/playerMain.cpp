@@ -110,8 +110,11 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
   }
   mainloop::Watching = o.Watch;
 
-  if (o.Capture) {
+  if (o.Capture || o.TimeDemo) {
     capture::TCaptureJob job;
+    job.Output = o.TimeDemo       ? capture::TOutput::TimeDemo
+                 : o.CaptureVideo ? capture::TOutput::Video
+                                  : capture::TOutput::Frames;
     job.Dir = o.CaptureDir;
     job.Rate = o.Rate;
     job.Width = o.CaptureWidth;

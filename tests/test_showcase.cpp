@@ -1,0 +1,138 @@
+// The showcase demo, built with `qvl build`, timed with `--timedemo` and
+// captured with `--capture` at 2 frames a second: every effect shows where
+// and when its description puts it, and End Demo ends the capture.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "imageFiles.h"
+#include "toolRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testimg::Picture;
+using testimg::Pixel;
+using testutil::Quote;
+
+constexpr int W = 640, H = 480;
+
+class Showcase : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new fs::path(testutil::TempDir("showcase"));
+    const fs::path examples = fs::path(QVL_SOURCE_DIR) / "examples";
+    for (const auto& e : fs::directory_iterator(examples))
+      if (e.path().extension() != ".json" && e.path().extension() != ".s") fs::copy_file(e.path(), *dir / e.path().filename());
+    auto r = testutil::Run(Quote(QVL_TOOL_PATH) + " build " + Quote((examples / "demo.json").string()) + " -o " +
+                           Quote((*dir / "demo.qvl").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string play = Quote(QVL_PLAYER_PATH) + " -C " + Quote(dir->string()) + " --rate 2 --size 640x480 ";
+    timedemo = new testutil::RunResult(testutil::Run(play + "--timedemo"));
+    r = testutil::Run(play + "--capture " + Quote((*dir / "frames").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  static void TearDownTestSuite() {
+    fs::remove_all(*dir);
+    delete dir;
+    delete timedemo;
+  }
+  static Picture Frame(int ms) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%06d.png", ms / 500);
+    return testimg::ReadPng((*dir / "frames" / name).c_str());
+  }
+  static fs::path* dir;
+  static testutil::RunResult* timedemo;
+};
+fs::path* Showcase::dir = nullptr;
+testutil::RunResult* Showcase::timedemo = nullptr;
+
+using Test = std::function<bool(const Pixel&)>;
+const Test amber = [](const Pixel& p) { return p.r > 150 && p.b < 100; };
+const Test blue = [](const Pixel& p) { return p.b > 150 && p.r < 100; };
+const Test checker = [](const Pixel& p) { return amber(p) || blue(p); };
+const Test green = [](const Pixel& p) { return p.g > p.b && p.g > p.r + 40; };
+const Test spark = [](const Pixel& p) { return p.r > 200 && p.g > 180; };
+const Test grey = [](const Pixel& p) { return std::abs(p.r - p.g) < 20 && std::abs(p.g - p.b) < 20 && p.r > 90; };
+const Test black = [](const Pixel& p) { return p.r + p.g + p.b < 30; };
+const Test purple = [](const Pixel& p) { return p.b > p.r && p.b > p.g + 30; };
+const Test white = [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b > 200; };
+const Test lit = [](const Pixel& p) { return p.r + p.g + p.b > 150; };
+
+// The share of pixels in [x0, x1) x [y0, y1) (y from the top) that pass.
+double Share(const Picture& pic, const Test& test, int x0 = 0, int y0 = 0, int x1 = W, int y1 = H) {
+  int pass = 0, all = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) ++all, pass += test(pic.at(x, y));
+  return all ? static_cast<double>(pass) / all : 0.0;
+}
+
+TEST_F(Showcase, TimedemoAndCaptureRenderTheSameFramesUpToEndDemo) {
+  // End Demo at 60000 ms: frames 0 .. 120 at 2 a second, then nothing.
+  EXPECT_EQ(timedemo->status, 0) << timedemo->err;
+  EXPECT_NE(timedemo->out.find("121 frames"), std::string::npos) << timedemo->out;
+  EXPECT_TRUE(fs::exists(*dir / "frames" / "000120.png"));
+  EXPECT_FALSE(fs::exists(*dir / "frames" / "000121.png"));
+  // The music is cut to the frames: 60.5 s of 16-bit stereo beside them.
+  EXPECT_NEAR(static_cast<double>(fs::file_size(*dir / "frames" / "audio.wav")), 60.5 * 44100 * 4, 44100 * 4 * 0.05);
+  const Picture first = Frame(0);
+  EXPECT_EQ(first.w, W);
+  EXPECT_EQ(first.h, H);
+}
+
+TEST_F(Showcase, FirstSceneTunnelSparksAndLines) {
+  EXPECT_GT(Share(Frame(0), black), 0.99);  // from black
+  const Picture before = Frame(6000), after = Frame(10000);
+  EXPECT_GT(Share(before, purple), 0.8);  // the tunnel of clouds fills the window
+  EXPECT_GT(Share(before, spark), 0.001);
+  EXPECT_LT(Share(before, green), 0.001);  // the lines come with the kick at 8 s
+  EXPECT_GT(Share(after, green), 0.004);
+}
+
+TEST_F(Showcase, ScriptShapesWhereTheirScriptsPutThem) {
+  const Picture p = Frame(24000);
+  // After 8 s at 0.09 degrees a ms the box has turned twice round: it faces
+  // the viewer, its front face spanning x 44..201 around (146, 228).
+  EXPECT_GT(Share(p, checker, 60, 190, 190, 265), 0.9);                 // the box
+  EXPECT_GT(Share(p, black, 205, 220, 224, 262), 0.8);                  // its shadow, down and right
+  EXPECT_GT(Share(p, checker, 455, 195, 535, 265), 0.5);                // the lit sphere
+  EXPECT_GT(Share(p, lit, 290, 60, 350, 110), 0.5);                     // ring, disc and cone
+  EXPECT_GT(Share(p, white, 200, 330, 440, 470), 0.01);                 // the rays
+  EXPECT_GT(Share(p, [](const Pixel& q) { return q.r > 100 && q.b < 90; }, 300, 430, 340, 450), 0.9);  // the quad
+  // Before the second and third scripts start only the box and sphere show.
+  EXPECT_LT(Share(Frame(16000), lit, 290, 60, 350, 110), 0.05);
+}
+
+TEST_F(Showcase, MeshAndImagesOnTheirPaths) {
+  // Linear halfway: the torus at (-1.5, 0, -6.5) left of the middle.
+  const Picture p = Frame(36000);
+  EXPECT_GT(Share(p, grey, 130, 180, 240, 300), 0.2);
+  EXPECT_LT(Share(p, grey, 400, 180, 510, 300), 0.02);
+  // The logo a third along its curve, above right of the middle.
+  EXPECT_GT(Share(p, white, 355, 160, 415, 192), 0.1);
+  // The stripes fade in through the Effect Fader along the bottom edge.
+  const Test stripe = [](const Pixel& q) { return q.r > 150 && q.b < 90; };
+  EXPECT_LT(Share(Frame(33500), stripe, 0, 440, W, H), 0.001);
+  EXPECT_GT(Share(Frame(39500), stripe, 0, 440, W, H), 0.03);
+}
+
+TEST_F(Showcase, RenderedTextureFeedsTheWobble) {
+  // Only the star tube, drawn into the texture and not on screen, has the
+  // checker colours here: the wobbling picture is made of them.
+  const Picture p = Frame(44000);
+  EXPECT_GT(Share(p, amber), 0.2);
+  EXPECT_GT(Share(p, blue), 0.2);
+  // The texture (512 square) is taller than these frames: it was still
+  // drawn whole, with no empty band along its top.
+  EXPECT_LT(Share(p, black, 0, 0, W, 24), 0.2);
+}
+
+TEST_F(Showcase, DistortionLogoAndTheFadeOut) {
+  EXPECT_GT(Share(Frame(52000), checker), 0.4);
+  EXPECT_GT(Share(Frame(54000), white, 150, 80, 490, 125), 0.02);
+  EXPECT_GT(Share(Frame(59500), [](const Pixel& q) { return q.r + q.g + q.b < 90; }), 0.95);
+}
+
+}  // namespace

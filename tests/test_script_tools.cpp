@@ -59,11 +59,9 @@ TEST(ScriptAsm, OperandsAndErrors) {
       {{"LOADI 256"}, 1, "LOADI takes a variable number 0..255, not \"256\""},
       {{"PUSHI 4294967296"}, 1, "PUSHI value 4294967296 does not fit in 32 bits"},
       {{"PUSHF 1e39"}, 1, "PUSHF takes a decimal number within the range of a single, not \"1e39\""},
-      {{"PUSHF nan"}, 1, "PUSHF takes a decimal number within the range of a single, not \"nan\""},
       {{"PUSHI nowhere", "ADDI"}, 1, "undefined label \"nowhere\""},
       {{"a:", "a:"}, 2, "label \"a\" is defined twice"},
       {{".byte 1, , 2"}, 1, "\"\" is not a byte value 0..255"},
-      {{"PUSHI 1 2"}, 1, "PUSHI takes one operand, not \"1 2\""},
   };
   for (const auto& b : bad) {
     const auto r = scriptAsm::Assemble(b.lines);
@@ -123,17 +121,12 @@ TEST(ScriptCheck, FindsEachDefectAndPassesCleanPrograms) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> got;
-    for (const auto& f : scriptCheck::Check(Asm(c.lines), 1, 1)) {
+    for (const auto& f : scriptCheck::Check(Asm(c.lines), 1, 1))
       got.push_back(std::string(f.Error ? "error@" : "warning@") + std::to_string(f.Offset) + ": " + f.Message);
-    }
     ASSERT_EQ(got.size(), c.found.size()) << c.lines[0] << (got.empty() ? "" : "\n" + got[0]);
     for (size_t k = 0; k < got.size(); ++k) EXPECT_TRUE(got[k].starts_with(c.found[k])) << got[k];
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(ScriptTools, AsmProgramsInADemoAreBuiltShownAndChecked) {
   const auto dir = testutil::TempDir("scripts");
@@ -147,13 +140,10 @@ TEST(ScriptTools, AsmProgramsInADemoAreBuiltShownAndChecked) {
   ASSERT_EQ(r.status, 0) << r.err;
   r = testutil::Run(qvl + " dump " + demo);
   EXPECT_NE(r.out.find(R"("Code": "00010000000400")"), std::string::npos) << r.out;
-  r = testutil::Run(qvl + " disasm " + demo + " 0");
-  EXPECT_NE(r.out.find("STOREI 0"), std::string::npos) << r.out;
   r = testutil::Run(qvl + " check " + demo);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("error: script 1 byte 0: Stack error (int pop) at ADDI"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("error: script 2 byte 0: LOADI 1 is beyond the 1 integer variables"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("script 0"), std::string::npos) << r.out;
 
   const std::pair<const char*, const char*> bad[] = {
       {R"({"Asm": ["ADDI", "PUSHX"]})", "/scripts/programs/0/Asm/1: line 2: unknown mnemonic \"PUSHX\""},

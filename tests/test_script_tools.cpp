@@ -59,6 +59,7 @@ TEST(ScriptAsm, OperandsAndErrors) {
       {{"LOADI 256"}, 1, "LOADI takes a variable number 0..255, not \"256\""},
       {{"PUSHI 4294967296"}, 1, "PUSHI value 4294967296 does not fit in 32 bits"},
       {{"PUSHF 1e39"}, 1, "PUSHF takes a decimal number within the range of a single, not \"1e39\""},
+      {{"PUSHF nan"}, 1, "PUSHF takes a decimal number within the range of a single, not \"nan\""},
       {{"PUSHI nowhere", "ADDI"}, 1, "undefined label \"nowhere\""},
       {{"a:", "a:"}, 2, "label \"a\" is defined twice"},
       {{".byte 1, , 2"}, 1, "\"\" is not a byte value 0..255"},
@@ -140,6 +141,8 @@ TEST(ScriptTools, AsmProgramsInADemoAreBuiltShownAndChecked) {
   ASSERT_EQ(r.status, 0) << r.err;
   r = testutil::Run(qvl + " dump " + demo);
   EXPECT_NE(r.out.find(R"("Code": "00010000000400")"), std::string::npos) << r.out;
+  r = testutil::Run(qvl + " disasm " + demo + " 0");
+  EXPECT_NE(r.out.find("STOREI 0"), std::string::npos) << r.out;
   r = testutil::Run(qvl + " check " + demo);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("error: script 1 byte 0: Stack error (int pop) at ADDI"), std::string::npos) << r.out;

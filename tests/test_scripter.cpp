@@ -28,7 +28,7 @@ enum : uint8_t {
   LOADI = 1, LOADF = 3, STOREI = 4, STOREF = 5, MULI = 6, DIVI = 7, ADDI = 8, SUBI = 9, MULF = 10,
   DIVF = 11, SUBF = 13, SINF = 14, STARTUBE = 15, JMP = 24, COLOR3 = 28, COLOR4 = 29, BINDTEX = 38,
   SETCMP = 45, JEQ = 46, MODI = 47, LIGHTV = 48, TIME = 50, ELAPSED = 51, PROGRESS = 52, ITOF = 53,
-  FTOI = 54, BEAT = 73, QUAD = 91, BOX = 92, SPHERE = 94, DISC = 95, SHADOW = 100,
+  FTOI = 54, BEAT = 73, QUAD = 91, BOX = 92, SPHERE = 94, DISC = 95, RAYS = 99, SHADOW = 100,
 };
 
 // A program under construction: I() and F() are PUSHI and PUSHF.
@@ -154,6 +154,7 @@ TEST_F(Script, ControlFlowAndBoundsEndRunsCleanly) {
   // Each of these stores 9 first, then ends before storing 1.
   const P endings[] = {
       P().I(9).Op({STOREI, 3}).I(20).Op({JMP}).I(1).Op({STOREI, 3}),   // target == CodeLen
+      P().I(9).Op({STOREI, 3}).I(-5).Op({JMP}).I(1).Op({STOREI, 3}),   // negative target
       P().I(9).Op({STOREI, 3}).I(0).I(0).Op({SETCMP}).I(999).Op({JEQ}).I(1).Op({STOREI, 3}),
       P().I(9).Op({STOREI, 3}).I(0).F(120).Op({BEAT}).I(1).Op({STOREI, 3}),  // zero period
       P().I(9).Op({STOREI, 3}).I(1).Op({STOREI}),                        // operand byte cut off
@@ -180,6 +181,7 @@ TEST_F(Script, StackFaultsAreFatalWithTheirMessage) {
       {P().Op({ADDI}), "Stack error (int pop)"},
       {P().F(1).F(2).F(3).Op({QUAD}), "Stack error (float pop)"},
       {floatOverflow, "Stack error (float push)"},
+      {P().Op({BEAT}), "Stack error (float pop)"},  // floats are popped first
       {P().F(0).F(0).F(0).Op({SHADOW, ADDI}), "Stack error (int pop)"},
   };
   std::string caption, text;
@@ -236,6 +238,15 @@ TEST_F(Script, ShapesVertexForVertex) {
   EXPECT_EQ(Only("V").size(), 4u * 18u);
   EXPECT_NEAR(Only("V")[0].a[1], -2 * std::cos(3.14159265 / 4), 1e-6);  // lat1 of band 0
   EXPECT_NEAR(Only("N")[0].a[0], std::cos(3.14159265 / 4), 1e-6);
+
+  // RAYS k = 2: each segment ends at twice its start, white fading out.
+  calls.clear();
+  Run(P().I(4).F(2).F(1).Op({RAYS}));
+  v = Only("V");
+  ASSERT_EQ(v.size(), 2u * 5u * 2u);
+  for (size_t i = 0; i < v.size(); i += 2)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(v[i + 1].a[c], 2 * v[i].a[c]);
+  EXPECT_TRUE(calls.back().name == "End" && Only("C").back().a[3] == 0.0f);
 
   // STARTUBE n = 0 still begins and ends, and leaves the colour alone; BOX takes hx from the top.
   calls.clear();

@@ -84,17 +84,6 @@ class OpEffectsA : public OpGLTest {
   void Fader(uint8_t track, float r, float g, float b) {
     AddEvent(0, 1000, track, typeFader, AddSet(opFader::Sets(), {r, g, b, r, g, b, 1, 1}));
   }
-  // Texel (0, 0) of a texture object and its width.
-  static std::pair<RGBA, int> Texel(uint32_t name) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    const GLint w = 256;
-    std::vector<uint8_t> rgba(w * w * 4);
-    GLint got = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return {{rgba[0], rgba[1], rgba[2], rgba[3]}, got};
-  }
 };
 using OpParticles = OpEffectsA;
 
@@ -179,8 +168,8 @@ TEST_F(OpRenderToTexture, RendersTheNextTracksIntoTheTextureAndClearsTheScreen) 
   const RGBA mixed{64, 128, 0, 255};  // green at 0.5 over red at 0.5 over black
   for (auto [x, y] : {std::pair{20, 20}, {236, 236}, {128, 30}}) EXPECT_TRUE(NearRGB(ReadPixel(x, y), mixed)) << x;
   for (auto [x, y] : {std::pair{5, 5}, {60, 10}, {250, 250}}) EXPECT_EQ(ReadPixel(x, y), kBlack) << x;
-  EXPECT_TRUE(NearRGB(Texel(texMan::TextureTable[0].GLName).first, mixed));
-  EXPECT_EQ(Texel(texMan::TextureTable[0].GLName).second, 64);
+  const TexLevel copy = ReadTexLevel0(texMan::TextureTable[0].GLName);
+  EXPECT_TRUE(copy.w == 64 && NearRGB(copy.px.at(0), mixed));
   EXPECT_EQ(CurrentMatrix(GL_MODELVIEW_MATRIX), before);
   std::array<GLfloat, 4> clear{};
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clear.data());
@@ -202,9 +191,9 @@ TEST_F(OpRenderToTexture, CountsAndTextureNumbersOutsideTheSliders) {
     scheduler::RenderTracks(0);
     ASSERT_EQ(probeCalls.size(), 1u);
     EXPECT_EQ(probeCalls[0].Width, probeWidth) << beneath;
-    const auto [texel, width] = Texel(texture == tex ? texMan::TextureTable[0].GLName : 0);
-    EXPECT_EQ(texel, (RGBA{0, 0, 0, 255}));
-    EXPECT_EQ(width, copiedWidth);
+    const TexLevel copy = ReadTexLevel0(texture == tex ? texMan::TextureTable[0].GLName : 0);
+    EXPECT_EQ(copy.px.at(0), (RGBA{0, 0, 0, 255}));
+    EXPECT_EQ(copy.w, copiedWidth);
     EXPECT_EQ(ReadPixel(100, 100), kBlack);
   }
 }

@@ -47,18 +47,13 @@ TEST_F(TextureRescale, EveryRowAndColumnOfLevelZeroComesFromThePicture) {
             if (alpha) pixels.push_back(q.a);
           }
         GLuint name = Texturez::UploadTexture(c.w, c.h, alpha ? GL_RGBA : GL_RGB, typ, pixels.data());
-        GLint w = 0, h = 0;
-        glBindTexture(GL_TEXTURE_2D, name);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+        const TexLevel level = ReadTexLevel0(name);
+        const int w = level.w, h = level.h;
         ASSERT_EQ(std::pair(w, h), std::pair(c.storedW, c.storedH));
-        std::vector<RGBA> level(size_t(w) * h);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level.data());
         int wrong = 0;
         for (int y = 0; y < h; ++y)
           for (int x = 0; x < w; ++x) {
-            const RGBA got = level[size_t(y) * w + x];
+            const RGBA got = level.px[size_t(y) * w + x];
             const int hx = c.w == 1 ? 0 : Half(x, c.w, w), hy = c.h == 1 ? 0 : Half(y, c.h, h);
             // Blends of the quadrants are never black; pure pixels keep their quadrant's colour.
             bool ok = got.r + got.g + got.b >= 3 * 40 - 6;

@@ -27,18 +27,6 @@ using testimg::Pixel;
 using Message = std::pair<std::string, std::string>;  // caption, text
 using Messages = std::vector<Message>;
 
-// Level 0 of a texture object as GL holds it: rows bottom first.
-Picture ReadLevel0(uint32_t name) {
-  Picture l;
-  glBindTexture(GL_TEXTURE_2D, name);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &l.w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &l.h);
-  l.px.resize(static_cast<size_t>(l.w) * static_cast<size_t>(l.h));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, l.px.data());
-  return l;
-}
-
 GLint Param(uint32_t name, GLenum which) {
   GLint v = 0;
   glBindTexture(GL_TEXTURE_2D, name);
@@ -75,13 +63,14 @@ class TextureTable : public GLTest {
   }
   // Level 0 must hold `p` upright (alpha 255 unless withAlpha), each channel within tol.
   void ExpectTexture(const texMan::TTextureEntry& e, const Picture& p, bool withAlpha, int tol = 0) {
-    const Picture l = ReadLevel0(e.GLName);
+    const TexLevel l = ReadTexLevel0(e.GLName);
     ASSERT_TRUE(e.GLName != 0 && e.Width == p.w && e.Height == p.h && l.w == p.w && l.h == p.h);
     for (int y = 0; y < p.h; ++y)
       for (int x = 0; x < p.w; ++x) {
-        const Pixel g = l.at(x, p.h - 1 - y), w = p.at(x, y);
-        ASSERT_TRUE(Near(RGBA{g.r, g.g, g.b, g.a}, RGBA{w.r, w.g, w.b, withAlpha ? w.a : uint8_t{255}}, tol))
-            << "at x=" << x << " y=" << y << " from the top: " << RGBA{g.r, g.g, g.b, g.a};
+        const RGBA g = l.px[static_cast<size_t>((p.h - 1 - y) * l.w + x)];
+        const Pixel w = p.at(x, y);
+        ASSERT_TRUE(Near(g, RGBA{w.r, w.g, w.b, withAlpha ? w.a : uint8_t{255}}, tol))
+            << "at x=" << x << " y=" << y << " from the top: " << g;
       }
   }
   Messages shown;
@@ -159,7 +148,7 @@ TEST_F(TextureTable, BlankTexturesTakeTheSettingAndLinearFilters) {
     ASSERT_NE(e.GLName, 0u);
     EXPECT_EQ(std::tie(e.FileName, e.Width, e.Height), std::make_tuple(std::string(), size, size));
     EXPECT_EQ(std::make_tuple(Param(e.GLName, GL_TEXTURE_MIN_FILTER), Param(e.GLName, GL_TEXTURE_MAG_FILTER),
-                              ReadLevel0(e.GLName).w),
+                              ReadTexLevel0(e.GLName).w),
               std::make_tuple(GL_LINEAR, GL_LINEAR, size));
   }
   EXPECT_TRUE(shown.empty());

@@ -154,8 +154,6 @@ TEST_F(Script, ControlFlowAndBoundsEndRunsCleanly) {
       P().I(9).Op({STOREI, 3}).I(-5).Op({JMP}).I(1).Op({STOREI, 3}),   // negative target
       P().I(9).Op({STOREI, 3}).I(0).I(0).Op({SETCMP}).I(999).Op({JEQ}).I(1).Op({STOREI, 3}),
       P().I(9).Op({STOREI, 3}).I(0).F(120).Op({BEAT}).I(1).Op({STOREI, 3}),  // zero period
-      P().I(9).Op({STOREI, 3}).I(1).Op({STOREI}),                        // operand byte cut off
-      P().I(9).Op({STOREI, 3, 0, 1, 0}),                                 // PUSHI 1 cut off
   };
   for (size_t i = 0; i < std::size(endings); ++i) {
     scripter::IntVars[3] = 0;
@@ -166,6 +164,22 @@ TEST_F(Script, ControlFlowAndBoundsEndRunsCleanly) {
   // Indices beyond the banks: a load gives 0, a store only pops.
   Run(P().I(5).Op({STOREI, 200, LOADI, 200, STOREI, 0}).F(2).Op({STOREF, 9, LOADF, 9, STOREF, 0, 17, 200}));
   EXPECT_TRUE(scripter::IntVars[0] == 0 && scripter::FloatVars[0] == 0.0f && calls.empty());
+}
+
+// An instruction that fits runs; one whose operands are cut off does not
+// and reads nothing past the end (the code sits in a buffer of exactly its
+// size, so the sanitizer build sees any stray read).
+TEST_F(Script, CodeEndsAtEveryOffset) {
+  const P tail = P().I(7).Op({STOREI, 1}).F(0.5f).Op({STOREF, 1});
+  for (size_t pad = 0; pad < 12; ++pad)
+    for (size_t kept = 0; kept <= tail.b.size(); ++kept) {
+      std::vector<uint8_t> code(pad, 0xff);  // one-byte no-operations
+      code.insert(code.end(), tail.b.begin(), tail.b.begin() + static_cast<ptrdiff_t>(kept));
+      scripter::IntVars[1] = 0, scripter::FloatVars[1] = 0;
+      scripter::RunScript(code.data(), static_cast<int32_t>(code.size()), 0, 0, 0.0f);
+      EXPECT_EQ(scripter::IntVars[1], kept >= 7 ? 7 : 0) << pad << " " << kept;
+      EXPECT_EQ(scripter::FloatVars[1], kept >= 14 ? 0.5f : 0.0f) << pad << " " << kept;
+    }
 }
 
 TEST_F(Script, StackFaultsAreFatalWithTheirMessage) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -27,6 +28,22 @@ inline std::ostream& operator<<(std::ostream& os, const RGBA& c) {
 inline bool Near(const RGBA& a, const RGBA& b, int tol = 2) {
   return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol &&
          std::abs(a.a - b.a) <= tol;
+}
+
+// Level 0 of a texture object, rows bottom first.
+struct TexLevel {
+  int w = 0, h = 0;
+  std::vector<RGBA> px;
+};
+inline TexLevel ReadTexLevel0(GLuint name) {
+  TexLevel l;
+  glBindTexture(GL_TEXTURE_2D, name);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &l.w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &l.h);
+  l.px.resize(static_cast<size_t>(l.w) * static_cast<size_t>(l.h));
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, l.px.data());
+  return l;
 }
 
 class GLTest : public ::testing::Test {

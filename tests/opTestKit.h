@@ -1,11 +1,13 @@
 // Helpers for the operator tests: the real registry and scheduler on the
-// shared GL context, textures made on the spot, and a probe operator that
-// records what a following track sees.
+// shared GL context, textures made on the spot, GL feedback, and a probe
+// operator that records what a following track sees.
 #pragma once
 
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <vector>
 
 #include "engine/registry.h"
@@ -43,6 +45,56 @@ inline bool IsIdentity(const Matrix& m, float tol = 1e-6f) {
   for (int i = 0; i < 16; ++i)
     if (std::fabs(m[i] - ((i % 5 == 0) ? 1.0f : 0.0f)) > tol) return false;
   return true;
+}
+
+inline GLint GetInt(GLenum what) {
+  GLint v = 0;
+  glGetIntegerv(what, &v);
+  return v;
+}
+
+template <class P>
+int32_t AddSet(std::vector<P>& sets, const P& p) {
+  sets.push_back(p);
+  return static_cast<int32_t>(sets.size() - 1);
+}
+
+struct FbVertex {  // window x, y, depth, RGBA, STRQ
+  float x, y, z, c[4], t[4];
+};
+using Prims = std::vector<std::vector<FbVertex>>;
+
+// The primitives `draw` sends, a line strip joined back into one list (not
+// every driver marks a new strip, so a segment that does not start where the
+// last one ended starts one too). Mesa feeds a quad back as two triangles.
+inline Prims Feedback(GLenum type, const std::function<void()>& draw, size_t capacity = 1 << 16) {
+  const int per = type == GL_2D ? 2 : type == GL_3D_COLOR ? 7 : 11;
+  std::vector<GLfloat> buf(capacity);
+  glFeedbackBuffer(static_cast<GLsizei>(buf.size()), type, buf.data());
+  glRenderMode(GL_FEEDBACK);
+  draw();
+  const GLint n = glRenderMode(GL_RENDER);
+  EXPECT_GE(n, 0) << "feedback buffer overflow";
+  Prims prims;
+  size_t i = 0;
+  auto vertex = [&] {
+    FbVertex v{};
+    std::copy_n(&buf[i], per, &v.x);
+    return i += static_cast<size_t>(per), v;
+  };
+  while (i < static_cast<size_t>(std::max(n, 0))) {
+    const auto token = static_cast<GLenum>(buf[i++]);
+    if (token == GL_POLYGON_TOKEN) {
+      prims.emplace_back();
+      for (auto count = static_cast<int>(buf[i++]); count > 0; --count) prims.back().push_back(vertex());
+      continue;
+    }
+    const FbVertex from = vertex(), to = vertex();
+    if (token == GL_LINE_RESET_TOKEN || prims.empty() || std::memcmp(&prims.back().back(), &from, sizeof from) != 0)
+      prims.push_back({from});
+    prims.back().push_back(to);
+  }
+  return prims;
 }
 
 struct ProbeCall {
@@ -109,11 +161,12 @@ class OpGLTest : public GLTest {
   }
 
   // Binds a fresh instance of `set` and renders it once.
-  static void RenderOnce(int32_t type, int32_t set, int32_t w, int32_t h, float progress, float alpha = 1.0f) {
+  static void RenderOnce(int32_t type, int32_t set, int32_t w = 256, int32_t h = 256, float progress = 0.5f,
+                         float alpha = 1.0f, int32_t time = 0, int32_t elapsed = 0) {
     dllShared::fOperator& op = Op(type);
     const int32_t slot = op.CreateInstance(set);
     ASSERT_GE(slot, 0);
-    op.Render(static_cast<uint8_t>(slot), w, h, 0, 0, progress, alpha);
+    op.Render(static_cast<uint8_t>(slot), w, h, time, elapsed, progress, alpha);
     op.FreeInstance(static_cast<uint8_t>(slot));
   }
 
@@ -140,19 +193,10 @@ class OpGLTest : public GLTest {
     glDisable(GL_TEXTURE_2D);
     glColor3f(0, 0, 1);
     glBegin(GL_QUADS);
-    glVertex3f(-5, -5, -1.1f);
-    glVertex3f(5, -5, -1.1f);
-    glVertex3f(5, 5, -1.1f);
-    glVertex3f(-5, 5, -1.1f);
+    for (auto [x, y] : {std::pair{-5, -5}, {5, -5}, {5, 5}, {-5, 5}}) glVertex3f(x, y, -1.1f);
     glEnd();
     glEnable(GL_TEXTURE_2D);
     glColor3f(1, 1, 1);
-  }
-
-  static GLint GetInt(GLenum what) {
-    GLint v = 0;
-    glGetIntegerv(what, &v);
-    return v;
   }
 
   scheduler::TDemoData data_;

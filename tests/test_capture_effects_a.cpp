@@ -2,7 +2,6 @@
 // `qvlplay --capture`: particles, wobble, distortion and render to texture
 // each show where and when the demo puts them.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <array>
 #include <cmath>
@@ -42,21 +41,17 @@ class CaptureEffectsA : public ::testing::Test {
   }
   // Red, green and blue at (x, y) from the bottom-left of the frame at `ms`.
   static std::array<int, 3> Pixel(int ms, int x, int y) {
-    static std::map<int, std::vector<uint8_t>> frames;
-    auto& rgba = frames[ms];
-    if (rgba.empty()) {
+    static std::map<int, testimg::Picture> frames;
+    auto& frame = frames[ms];
+    if (frame.w == 0) {
       char name[16];
       std::snprintf(name, sizeof name, "%06d.png", ms / 500);
-      png_image p{};
-      p.version = PNG_IMAGE_VERSION;
-      rgba.assign(size_t{kSide} * kSide * 4, 0);
-      EXPECT_TRUE(png_image_begin_read_from_file(&p, (*dir / "frames" / name).string().c_str()) &&
-                  (p.format = PNG_FORMAT_RGBA, PNG_IMAGE_SIZE(p) == rgba.size()) &&
-                  png_image_finish_read(&p, nullptr, rgba.data(), 0, nullptr))
-          << name;
+      frame = testimg::ReadPng((*dir / "frames" / name).string().c_str());
+      EXPECT_TRUE(frame.w == kSide && frame.h == kSide) << name;
+      if (frame.w != kSide || frame.h != kSide) frame = testimg::Blank(kSide, kSide);
     }
-    const uint8_t* q = &rgba[(static_cast<size_t>(kSide - 1 - y) * kSide + x) * 4];
-    return {q[0], q[1], q[2]};
+    const testimg::Pixel& q = frame.at(x, kSide - 1 - y);
+    return {q.r, q.g, q.b};
   }
   // The logo is a 4 x 4 checkerboard of 8-texel blocks, red 40 and 230;
   // over the whole window a block is 128 pixels.

@@ -2,6 +2,7 @@
 // Fader, End Demo and the three movement operators.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -57,25 +58,16 @@ class OpEdit : public ::testing::Test {
 };
 
 TEST_F(OpEdit, EffectFaderSlidersAreOpacitiesTimes512) {
-  EXPECT_EQ(Op(4).NewParamSet(), 0);
-  EXPECT_EQ(Info(4, 0, 0), "0 Start 0..512 = 0");
+  for (int32_t n : {0, 1, 2}) EXPECT_EQ(Op(4).NewParamSet(), n);
   EXPECT_EQ(Info(4, 0, 1), "0 End 0..512 = 512");
-  SetInt(4, 0, 0, 128);
-  EXPECT_FLOAT_EQ(opEfFade::Sets()[0].StartAlpha, 0.25f);
+  for (int32_t n : {0, 1, 2}) SetInt(4, n, 0, 128 * (n + 1));
   EXPECT_EQ(Info(4, 0, 0), "0 Start 0..512 = 128");
   SetInt(4, 0, 2, 0);  // no such parameter: nothing changes
   EXPECT_FLOAT_EQ(opEfFade::Sets()[0].EndAlpha, 1.0f);
-  for (auto [set, param] : {std::pair{0, 2}, {0, -1}, {1, 0}}) EXPECT_EQ(Info(4, set, param), "none");
-
-  // Deleting the first of three moves the others down.
-  EXPECT_EQ(Op(4).NewParamSet(), 1);
-  EXPECT_EQ(Op(4).NewParamSet(), 2);
-  SetInt(4, 1, 0, 256);
-  SetInt(4, 2, 0, 384);
-  Op(4).DeleteParamSet(0);
+  for (auto [set, param] : {std::pair{0, 2}, {0, -1}, {3, 0}}) EXPECT_EQ(Info(4, set, param), "none");
+  Op(4).DeleteParamSet(0);  // the others move down
   ASSERT_EQ(opEfFade::Sets().size(), 2u);
-  EXPECT_FLOAT_EQ(opEfFade::Sets()[0].StartAlpha, 0.5f);
-  EXPECT_FLOAT_EQ(opEfFade::Sets()[1].StartAlpha, 0.75f);
+  EXPECT_EQ((std::array{opEfFade::Sets()[0].StartAlpha, opEfFade::Sets()[1].StartAlpha}), (std::array{0.5f, 0.75f}));
 }
 
 TEST_F(OpEdit, ShowImageParametersScaleRoundAndKeepTheirPlaces) {
@@ -93,11 +85,7 @@ TEST_F(OpEdit, ShowImageParametersScaleRoundAndKeepTheirPlaces) {
   SetInt(1, 0, 4, 64);
   SetXYZ(1, 0, 5, 0.25f, 9.0f, -0.5f);  // the editor's z is the picture's y
   const opImage::TShowImageParams& p = opImage::Sets()[0];
-  EXPECT_EQ(p.Texture, 3);
-  EXPECT_EQ(p.DrawMode, 2);
-  EXPECT_FLOAT_EQ(p.Alpha, 0.125f);
-  EXPECT_EQ(p.X, 0.25f);
-  EXPECT_EQ(p.Y, -0.5f);
+  EXPECT_TRUE(p.Texture == 3 && p.DrawMode == 2 && p.Alpha == 0.125f && p.X == 0.25f && p.Y == -0.5f);
   EXPECT_EQ(Info(1, 0, 5), "6 Position (0.25, 0, -0.5) step 0.01");
 
   // Reported values round to nearest, halves to even.

@@ -64,40 +64,33 @@ TEST_F(OpShowImage, OverlayModeMapsTheTextureOnceOrItsMiddleAndRestoresTheProjec
   // Afterwards: the standard perspective on the full view, the caller's model-view.
   EXPECT_EQ(CurrentMatrix(GL_MODELVIEW_MATRIX), before);
   EXPECT_EQ(GetInt(GL_MATRIX_MODE), GL_MODELVIEW);
-  GLint vp[4] = {};
-  glGetIntegerv(GL_VIEWPORT, vp);
-  EXPECT_EQ(vp[2], 256);
-  EXPECT_EQ(vp[3], 128);
+  std::array<GLint, 4> vp{};
+  glGetIntegerv(GL_VIEWPORT, vp.data());
+  EXPECT_EQ(vp, (std::array<GLint, 4>{0, 0, 256, 128}));
   const Matrix projection = CurrentMatrix(GL_PROJECTION_MATRIX);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 2.0, 1.0, 100.0);
-  const Matrix standard = CurrentMatrix(GL_PROJECTION_MATRIX);
-  glMatrixMode(GL_MODELVIEW);
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], standard[i], 1e-5) << i;
+  SetSize(256, 128);  // the standard perspective
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], CurrentMatrix(GL_PROJECTION_MATRIX)[i], 1e-5) << i;
 }
 
 TEST_F(OpShowImage, EveryBlendModeOverAKnownBackground) {
   const int32_t tex = AddSolidTexture({51, 153, 255, 255});
-  struct Case {
+  const struct {
     uint8_t mode;
     GLenum src, dst;
     RGBA expected;  // over (64, 128, 192) at alpha 0.5
-  };
-  const Case cases[] = {{0, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, {58, 140, 224, 0}},
+  } cases[] = {{0, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, {58, 140, 224, 0}},
                         {1, GL_SRC_ALPHA, GL_ONE, {90, 204, 255, 0}},
                         {2, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_COLOR, {77, 128, 128, 0}},
                         {3, GL_ONE_MINUS_DST_COLOR, GL_ONE_MINUS_SRC_COLOR, {89, 127, 63, 0}},
                         {4, GL_ZERO, GL_ONE, {64, 128, 192, 0}},  // the caller's function is kept
                         {9, GL_ZERO, GL_ONE, {64, 128, 192, 0}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "blend mode " << int(c.mode));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.mode));
     glClearColor(64 / 255.0f, 128 / 255.0f, 192 / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glBlendFunc(GL_ZERO, GL_ONE);
     Show(AddSet(tex, 0.5f, 0, c.mode, 0.5f));
-    EXPECT_EQ(GetInt(GL_BLEND_SRC), static_cast<GLint>(c.src));
-    EXPECT_EQ(GetInt(GL_BLEND_DST), static_cast<GLint>(c.dst));
+    EXPECT_EQ((std::array{GetInt(GL_BLEND_SRC), GetInt(GL_BLEND_DST)}), (std::array<GLint, 2>{GLint(c.src), GLint(c.dst)}));
     ExpectPixels({{128, 128, c.expected}});
   }
   // The alpha handed in multiplies the set's.
@@ -118,16 +111,13 @@ TEST_F(OpShowImage, LeavesDepthOnBlendingOffAndItsTextureBoundWhateverTheMode) {
     glEnable(GL_BLEND);
     glTranslatef(0.0f, 0.0f, -1.0f);
     glRotatef(10.0f, 0.0f, 0.0f, 1.0f);
-    const Matrix modelView = CurrentMatrix(GL_MODELVIEW_MATRIX);
-    const Matrix projection = CurrentMatrix(GL_PROJECTION_MATRIX);
+    const Matrix modelView = CurrentMatrix(GL_MODELVIEW_MATRIX), projection = CurrentMatrix(GL_PROJECTION_MATRIX);
     Show(AddSet(tex, 0.3f, mode));
     ExpectPixels({{128, 128, mode <= 2 ? kGreen : kBlue}});
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_BLEND));
     EXPECT_EQ(static_cast<GLuint>(GetInt(GL_TEXTURE_BINDING_2D)), texMan::TextureTable[0].GLName);
     EXPECT_EQ(CurrentMatrix(GL_MODELVIEW_MATRIX), modelView);
     EXPECT_EQ(CurrentMatrix(GL_PROJECTION_MATRIX), projection);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 }
 
@@ -161,9 +151,7 @@ TEST_F(OpShowImage, NoTextureIsAWhiteSquareButAnEntryWithoutImageDrawsNothing) {
       Show(AddSet(texture, 0.5f, mode, 0, 0.5f));  // a 10 x 10 stand-in reaching 110 pixels up
       ExpectPixels({{128, 128, want}});
       if (mode != 1) ExpectPixels({{128, 228, want}});
-      EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-      EXPECT_FALSE(glIsEnabled(GL_BLEND));
-      EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+      EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_BLEND));
     }
   }
 }

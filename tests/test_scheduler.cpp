@@ -1,6 +1,7 @@
 // The track scheduler, driven through a fake operator that records calls.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <tuple>
 #include <vector>
 
@@ -8,8 +9,6 @@
 #include "engine/scheduler.h"
 
 namespace {
-
-using scheduler::TDemoEvent;
 
 struct Call {
   char what;  // 'C'reate, 'F'ree, 'R'ender
@@ -32,13 +31,8 @@ Fake fakes[2];
 template <int N>
 int32_t Create(int32_t set) {
   Fake& f = fakes[N];
-  if (f.refuse) return -1;
-  for (int i = 0; i < 8; ++i)
-    if (!f.used[i]) {
-      f.used[i] = true;
-      f.calls.push_back({'C', i, set, 0, 0, 0, 0, 0});
-      return i;
-    }
+  for (int i = 0; i < 8 && !f.refuse; ++i)
+    if (!f.used[i]) return f.used[i] = true, f.calls.push_back({'C', i, set, 0, 0, 0, 0, 0}), i;
   return -1;
 }
 template <int N>
@@ -58,8 +52,7 @@ class Scheduler : public ::testing::Test {
   void SetUp() override {
     registry::Startup();
     registry::RegisterOperators();
-    saved0 = registry::Operators[0];
-    saved1 = registry::Operators[1];
+    std::copy_n(registry::Operators, 2, saved);
     for (int n = 0; n < 2; ++n) fakes[n] = Fake{};
     ops[0] = {"fake0", 0, 0, nullptr, nullptr, nullptr, nullptr, Create<0>, Free<0>, Render<0>, nullptr, nullptr};
     ops[1] = {"fake1", 0, 1, nullptr, nullptr, nullptr, nullptr, Create<1>, Free<1>, Render<1>, nullptr, nullptr};
@@ -71,8 +64,7 @@ class Scheduler : public ::testing::Test {
     scheduler::UseDemoData(&data);
   }
   void TearDown() override {
-    registry::Operators[0] = saved0;
-    registry::Operators[1] = saved1;
+    std::copy_n(saved, 2, registry::Operators);
     scheduler::UseDemoData(nullptr);
   }
   void Add(int32_t start, int32_t length, uint8_t track, int32_t type = 0, int32_t set = 0) {
@@ -85,6 +77,17 @@ class Scheduler : public ::testing::Test {
       if (c.what == 'R') r.push_back(c);
     return r;
   }
+  std::vector<int32_t> Elapsed() {
+    std::vector<int32_t> e;
+    for (const Call& c : Renders()) e.push_back(c.elapsed);
+    return e;
+  }
+  int Frees() {
+    int n = 0;
+    for (const Fake& f : fakes)
+      for (const Call& c : f.calls) n += c.what == 'F';
+    return n;
+  }
   void Frame(int32_t t) {
     for (auto& f : fakes) f.calls.clear();
     scheduler::RenderTracks(t);
@@ -92,18 +95,15 @@ class Scheduler : public ::testing::Test {
 
   scheduler::TDemoData data;
   dllShared::fOperator ops[2];
-  dllShared::fOperator* saved0 = nullptr;
-  dllShared::fOperator* saved1 = nullptr;
+  dllShared::fOperator* saved[2] = {};
 };
 
 TEST_F(Scheduler, BackToBackEventsShareTheirBoundary) {
   Add(0, 1000, 0, 0, 5);
   Add(1000, 1000, 0, 0, 6);
   Frame(1000);
-  auto r = Renders();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].elapsed, 1000);
-  EXPECT_FLOAT_EQ(r[0].progress, 1.0f);
+  ASSERT_EQ(Elapsed(), std::vector<int32_t>{1000});
+  EXPECT_FLOAT_EQ(Renders()[0].progress, 1.0f);
   EXPECT_EQ(fakes[0].calls[0].width, 5);  // bound to the first event's set
 
   Frame(1001);  // free, create with the second event's set, render
@@ -122,15 +122,11 @@ TEST_F(Scheduler, OverlappingEventsPlayTheOneThatEndsFirst) {
   ASSERT_EQ(fakes[0].calls.size(), 1u);
   EXPECT_EQ(fakes[0].calls[0].width, 2);
   Frame(999);
-  EXPECT_TRUE(Renders().empty());
   EXPECT_TRUE(fakes[0].calls.empty());  // the slot is held meanwhile
   Frame(1000);
-  ASSERT_EQ(Renders().size(), 1u);
-  EXPECT_EQ(Renders()[0].elapsed, 0);
+  EXPECT_EQ(Elapsed(), std::vector<int32_t>{0});
   Frame(2001);
-  auto r = Renders();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].elapsed, 2001);  // A from its middle
+  EXPECT_EQ(Elapsed(), std::vector<int32_t>{2001});  // A from its middle
   EXPECT_EQ(fakes[0].calls[1].width, 1);
 }
 
@@ -145,27 +141,11 @@ TEST_F(Scheduler, JumpOverAnEventWithoutResetSkipsIt) {
   scheduler::ResetTracks();
   EXPECT_EQ(scheduler::Tracks[0].OpType, scheduler::TrackSearch);
   Frame(450);
-  ASSERT_EQ(Renders().size(), 1u);
-  EXPECT_EQ(Renders()[0].elapsed, 50);
-}
-
-TEST_F(Scheduler, ResetFreesEveryHeldInstance) {
-  Add(0, 1000, 0);
-  Add(0, 1000, 5);
-  Frame(10);
-  fakes[0].calls.clear();
-  scheduler::ResetTracks();
-  int frees = 0;
-  for (const Call& c : fakes[0].calls) frees += c.what == 'F';
-  EXPECT_EQ(frees, 2);
-  for (const auto& t : scheduler::Tracks) EXPECT_EQ(t.OpType, scheduler::TrackSearch);
+  EXPECT_EQ(Elapsed(), std::vector<int32_t>{50});
 }
 
 TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
-  fakes[1].follow = 2;
-  fakes[1].followW = 64;
-  fakes[1].followH = 32;
-  fakes[1].followAlpha = 0.25f;
+  fakes[1] = {.follow = 2, .followW = 64, .followH = 32, .followAlpha = 0.25f};
   Add(0, 1000, 3, 1);
   Add(0, 1000, 4, 0, 4);
   Add(0, 1000, 5, 0, 5);
@@ -178,30 +158,29 @@ TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
   EXPECT_EQ(std::make_tuple(r[2].width, r[2].alpha), std::make_tuple(800, 1.0f));
 }
 
-TEST_F(Scheduler, RenderFollowingPastTheLastTrackDoesNothing) {
+TEST_F(Scheduler, RenderFollowingPastTheLastTrackAndTracksAbove31DoNothing) {
   fakes[1].follow = 3;
   Add(0, 1000, 30, 1);
   Add(0, 1000, 31, 0);
+  Add(0, 1000, 32);
+  Add(0, 1000, 255);
   Frame(10);
-  EXPECT_EQ(Renders(0).size(), 1u);
+  EXPECT_EQ(fakes[0].calls.size(), 2u);  // track 31 bound and rendered, nothing above
   EXPECT_EQ(scheduler::TrackPos, scheduler::TrackCount);
 }
 
 TEST_F(Scheduler, SearchHorizonIsInclusive) {
   Add(0, 999999999, 0, 0, 1);
   Add(0, 1000000000, 1, 0, 2);
-  Frame(0);
-  EXPECT_EQ(scheduler::Tracks[0].OpType, 0);
-  EXPECT_EQ(scheduler::Tracks[1].OpType, scheduler::TrackNothingLeft);
-  EXPECT_EQ(scheduler::Tracks[2].OpType, scheduler::TrackNothingLeft);  // no events: nothing left
+  Frame(0);  // track 2 has no events: nothing left
+  EXPECT_EQ((std::array{scheduler::Tracks[0].OpType, scheduler::Tracks[1].OpType, scheduler::Tracks[2].OpType}),
+            (std::array{0, scheduler::TrackNothingLeft, scheduler::TrackNothingLeft}));
 }
 
 TEST_F(Scheduler, EndIsComputedWithoutOverflow) {
   Add(2147483000, 2000, 0);  // ends beyond the int32 range
   Frame(2147483600);
-  auto r = Renders();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].elapsed, 600);
+  EXPECT_EQ(Elapsed(), std::vector<int32_t>{600});
   Add(-2147483647, 1, 1);  // ended long ago, never chosen
   scheduler::ResetTracks();
   Frame(0);
@@ -224,6 +203,7 @@ TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
   Add(200, 100, 0, 0);
   Add(0, 100, 1, 99);  // no such operator type
   Add(0, 100, 2, -2);  // a negative type is no operator either
+  Add(0, 1000, 5, 1);
   Frame(50);
   EXPECT_TRUE(Renders().empty());
   EXPECT_EQ(scheduler::Tracks[0].Slot, -1);
@@ -232,18 +212,10 @@ TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
   fakes[0].refuse = false;
   Frame(250);  // the held event ended: search again, this time with a slot
   ASSERT_EQ(Renders().size(), 1u);
-  for (const Call& c : fakes[0].calls) EXPECT_NE(c.what, 'F');
-  scheduler::ResetTracks();  // frees only what was created
-  int frees = 0;
-  for (const Call& c : fakes[0].calls) frees += c.what == 'F';
-  EXPECT_EQ(frees, 1);
-}
-
-TEST_F(Scheduler, EventsOnTracksAbove31AreNeverBound) {
-  Add(0, 1000, 32);
-  Add(0, 1000, 255);
-  Frame(10);
-  EXPECT_TRUE(fakes[0].calls.empty());
+  EXPECT_EQ(Frees(), 0);
+  scheduler::ResetTracks();  // frees every held instance, and only those
+  EXPECT_EQ(Frees(), 2);
+  for (const auto& t : scheduler::Tracks) EXPECT_EQ(t.OpType, scheduler::TrackSearch);
 }
 
 }  // namespace

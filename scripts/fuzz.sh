@@ -74,6 +74,12 @@ replay() {
 
 case "$what" in
   all) for line in "${targets[@]}"; do run "${line%% *}"; done ;;
-  replay) for line in "${targets[@]}"; do replay "${line%% *}"; done ;;
+  replay)
+    passed=0 failed=0
+    for line in "${targets[@]}"; do
+      if replay "${line%% *}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    done
+    echo "replay: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ] ;;
   *) run "$what" ;;
 esac

@@ -148,9 +148,12 @@ void JpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError
 
 void JpegEmit(j_common_ptr cinfo, int level) {
   auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-  // A file that ends early is decoded by libjpeg as grey filler; we treat it
-  // as damaged rather than show half a picture.
-  if (level < 0 && err->mgr.msg_code == JWRN_JPEG_EOF) err->truncated = true;
+  // A file that ends early, or whose compressed data runs into a marker
+  // before the image is complete, is decoded by libjpeg as grey filler; we
+  // treat it as damaged rather than show half a picture (or spend seconds
+  // on a large picture of filler from a few bytes).
+  if (level < 0 && (err->mgr.msg_code == JWRN_JPEG_EOF || err->mgr.msg_code == JWRN_HIT_MARKER))
+    err->truncated = true;
   if (level < 0) err->mgr.num_warnings++;
 }
 
@@ -162,6 +165,8 @@ constexpr int kMaxJpegScans = 500;
 constexpr long kMaxJpegMemory = 512L * 1024 * 1024;
 
 void JpegProgress(j_common_ptr cinfo) {
+  // A progressive file reads all its scans before the first row comes out.
+  if (reinterpret_cast<JpegError*>(cinfo->err)->truncated) JpegErrorExit(cinfo);
   if (cinfo->is_decompressor) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > kMaxJpegScans) JpegErrorExit(cinfo);

@@ -12,6 +12,7 @@ PACKAGES=(
   nlohmann-json3-dev libimgui-dev libstb-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
   xvfb xauth lame xdotool ffmpeg python3
+  clang libclang-rt-14-dev
 )
 
 missing=()

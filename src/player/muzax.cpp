@@ -153,6 +153,28 @@ std::atomic<int64_t> EndFrame{-1};  // set once the decoder has reached the end
 // The clock, with the callback's copy position (under the device lock).
 TMusicClock Clock;
 
+// The bytes a stream opened by OpenMusicBytes reads, and its read position.
+struct MemoryStream {
+  std::vector<uint8_t> bytes;
+  size_t pos = 0;
+};
+MemoryStream Memory;
+
+mpg123_ssize_t MemoryRead(void*, void* dest, size_t n) {
+  n = std::min(n, Memory.bytes.size() - Memory.pos);
+  if (n > 0) std::memcpy(dest, Memory.bytes.data() + Memory.pos, n);
+  Memory.pos += n;
+  return static_cast<mpg123_ssize_t>(n);
+}
+
+off_t MemorySeek(void*, off_t offset, int whence) {
+  const off_t size = static_cast<off_t>(Memory.bytes.size());
+  const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<off_t>(Memory.pos) : size;
+  if (offset < -base || offset > size - base) return -1;
+  Memory.pos = static_cast<size_t>(base + offset);
+  return base + offset;
+}
+
 void Complain(const char* what, const char* detail) {
   if (Complained) return;
   Complained = true;
@@ -326,6 +348,7 @@ void CloseStream() {
   RingRead.store(RingWrite.load());
   Clock = TMusicClock{};
   UnlockDevice();
+  Memory = MemoryStream{};
   TrackFrames = 0;
   DecodedFrame = 0;
   DecodeDone = false;
@@ -404,7 +427,10 @@ void InitAudio(int32_t soundDevice) {
   ++OpenCount;
 }
 
-void OpenMusic(const std::string& fileName) {
+namespace {
+
+// Opens the stream from the file, or from `bytes` when given.
+void Open(const std::string& fileName, const std::vector<uint8_t>* bytes) {
   if (settings::SoundOff) return;
   CloseStream();
   mpg123_init();  // a no-op in current libmpg123, needed by old ones
@@ -429,7 +455,15 @@ void OpenMusic(const std::string& fileName) {
   }
   int channels = 0, encoding = 0;
   const char* failure = nullptr;
-  if (mpg123_open(Decoder, fileName.c_str()) != MPG123_OK) {
+  bool opened = false;
+  if (bytes == nullptr) {
+    opened = mpg123_open(Decoder, fileName.c_str()) == MPG123_OK;
+  } else {
+    Memory.bytes = *bytes;
+    opened = mpg123_replace_reader_handle(Decoder, MemoryRead, MemorySeek, nullptr) == MPG123_OK &&
+             mpg123_open_handle(Decoder, &Memory) == MPG123_OK;
+  }
+  if (!opened) {
     failure = "cannot open ";
   } else if (mpg123_getformat(Decoder, &NativeRate, &channels, &encoding) != MPG123_OK ||
              NativeRate <= 0 || channels != kChannels) {
@@ -469,6 +503,25 @@ void OpenMusic(const std::string& fileName) {
   }
   if (Device == 0) return;  // decodes nothing more without a device to play it
   DecodeThread = std::thread(DecoderLoop);
+}
+
+}  // namespace
+
+void OpenMusic(const std::string& fileName) { Open(fileName, nullptr); }
+
+void OpenMusicBytes(const std::vector<uint8_t>& bytes, const std::string& name) { Open(name, &bytes); }
+
+int64_t DecodeWithoutDevice(int64_t maxFrames) {
+  if (Decoder == nullptr || Device != 0) return 0;
+  std::lock_guard<std::mutex> guard(DecodeLock);
+  int64_t decoded = 0;
+  while (!DecodeDone && decoded < maxFrames) {
+    const uint64_t before = RingWrite.load();
+    if (!FillStep()) break;
+    decoded += static_cast<int64_t>(RingWrite.load() - before);
+    RingRead.store(RingWrite.load());  // nobody listens: what was decoded is dropped
+  }
+  return decoded;
 }
 
 void SeekMusic(int32_t ms) {

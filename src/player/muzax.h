@@ -13,6 +13,11 @@ namespace muzax {
 void InitAudio(int32_t soundDevice);
 // Opens the MP3 stream (the player passes "music.mp3").
 void OpenMusic(const std::string& fileName);
+// The same on a copy of `bytes`; `name` is what a complaint calls them.
+void OpenMusicBytes(const std::vector<uint8_t>& bytes, const std::string& name);
+// With no device open: decodes and drops up to `maxFrames` output frames
+// of the open stream; returns how many there were. For tools and tests.
+int64_t DecodeWithoutDevice(int64_t maxFrames);
 void SeekMusic(int32_t ms);
 void PlayMusic();
 // Holds the device (true) or lets it play on (false); the position stays.

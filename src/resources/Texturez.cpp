@@ -79,11 +79,13 @@ static_assert(std::is_trivially_copyable_v<TBitmapInfoHeader> && std::is_trivial
 
 constexpr uint8_t kTgaTopOrigin = 0x20;
 
-// ---- a checked sequential file reader ----
+// ---- a checked sequential reader, over a file or bytes in memory ----
 
 struct InFile {
   std::FILE* f = nullptr;
-  int64_t size = 0;  // the file's real length, known before anything is allocated
+  const uint8_t* mem = nullptr;  // set instead of f for bytes in memory
+  int64_t size = 0;  // the real length, known before anything is allocated
+  int64_t pos = 0;   // in memory only
 
   bool Open(const std::string& name) {
     std::error_code ec;
@@ -93,17 +95,30 @@ struct InFile {
     size = static_cast<int64_t>(len);
     return f != nullptr;
   }
+  void OpenBytes(const uint8_t* data, size_t n) {
+    static const uint8_t none = 0;
+    mem = data ? data : &none;  // no bytes still reads from memory
+    size = static_cast<int64_t>(n);
+  }
   ~InFile() {
     if (f) std::fclose(f);
   }
   // All n bytes or false.
-  bool Read(void* dest, size_t n) { return n == 0 || std::fread(dest, 1, n, f) == n; }
-  bool Seek(int64_t pos) {
-    if (pos < 0 || pos > size) return false;
+  bool Read(void* dest, size_t n) {
+    if (n == 0) return true;
+    if (!mem) return std::fread(dest, 1, n, f) == n;
+    if (static_cast<int64_t>(n) > size - pos) return false;
+    std::memcpy(dest, mem + pos, n);
+    pos += static_cast<int64_t>(n);
+    return true;
+  }
+  bool Seek(int64_t at) {
+    if (at < 0 || at > size) return false;
+    if (mem) return pos = at, true;
 #ifdef _WIN32
-    return _fseeki64(f, pos, SEEK_SET) == 0;
+    return _fseeki64(f, at, SEEK_SET) == 0;
 #else
-    return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
+    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
 #endif
   }
 };
@@ -134,9 +149,12 @@ void JpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError
 
 void JpegEmit(j_common_ptr cinfo, int level) {
   auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-  // A file that ends early is decoded by libjpeg as grey filler; we treat it
-  // as damaged rather than show half a picture.
-  if (level < 0 && err->mgr.msg_code == JWRN_JPEG_EOF) err->truncated = true;
+  // A file that ends early, or whose compressed data runs into a marker
+  // before the image is complete, is decoded by libjpeg as grey filler; we
+  // treat it as damaged rather than show half a picture (or spend seconds
+  // on a large picture of filler from a few bytes).
+  if (level < 0 && (err->mgr.msg_code == JWRN_JPEG_EOF || err->mgr.msg_code == JWRN_HIT_MARKER))
+    err->truncated = true;
   if (level < 0) err->mgr.num_warnings++;
 }
 
@@ -148,6 +166,8 @@ constexpr int kMaxJpegScans = 500;
 constexpr long kMaxJpegMemory = 512L * 1024 * 1024;
 
 void JpegProgress(j_common_ptr cinfo) {
+  // A progressive file reads all its scans before the first row comes out.
+  if (reinterpret_cast<JpegError*>(cinfo->err)->truncated) JpegErrorExit(cinfo);
   if (cinfo->is_decompressor) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > kMaxJpegScans) JpegErrorExit(cinfo);
@@ -155,8 +175,8 @@ void JpegProgress(j_common_ptr cinfo) {
 }
 
 // Decodes into `rgb` (top row first, 3 bytes a pixel). False on any decoder
-// error; `f` stays open for the caller to close.
-bool DecodeJpeg(std::FILE* f, std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) {
+// error; the file stays open for the caller to close.
+bool DecodeJpeg(InFile& in, std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) {
   jpeg_decompress_struct cinfo{};
   JpegError err{};
   jpeg_progress_mgr progress{};
@@ -172,7 +192,10 @@ bool DecodeJpeg(std::FILE* f, std::vector<uint8_t>& rgb, int32_t& width, int32_t
   cinfo.mem->max_memory_to_use = kMaxJpegMemory;
   progress.progress_monitor = JpegProgress;
   cinfo.progress = &progress;
-  jpeg_stdio_src(&cinfo, f);
+  if (in.mem)
+    jpeg_mem_src(&cinfo, in.mem, static_cast<unsigned long>(in.size));
+  else
+    jpeg_stdio_src(&cinfo, in.f);
   jpeg_read_header(&cinfo, TRUE);
   if (!SideOk(cinfo.image_width) || !SideOk(cinfo.image_height)) {
     jpeg_destroy_decompress(&cinfo);
@@ -208,12 +231,9 @@ bool DecodeJpeg(std::FILE* f, std::vector<uint8_t>& rgb, int32_t& width, int32_t
 
 // ---- BMP ----
 
-bool ReadBMP(const std::string& fileName, TImage* image) {
-  InFile in;
-  if (!in.Open(fileName)) {
-    messages::Show(kBmpCaption, "Error opening " + fileName);
-    return false;
-  }
+namespace {
+
+bool ReadBMPFrom(InFile& in, const std::string& fileName, TImage* image) {
   uint8_t raw[sizeof(TBitmapFileHeader) + sizeof(TBitmapInfoHeader)];
   if (!in.Read(raw, sizeof raw)) {
     messages::Show(kBmpCaption, "Error reading bitmap header - " + Quoted(fileName));
@@ -282,15 +302,10 @@ bool ReadBMP(const std::string& fileName, TImage* image) {
 
 // ---- JPEG ----
 
-bool ReadJPG(const std::string& fileName, TImage* image) {
-  InFile in;
-  if (!in.Open(fileName)) {
-    messages::Show(kBmpCaption, "Couldn't load JPG - " + Quoted(fileName));
-    return false;
-  }
+bool ReadJPGFrom(InFile& in, const std::string& fileName, TImage* image) {
   std::vector<uint8_t> rgb;
   int32_t width = 0, height = 0;
-  if (!DecodeJpeg(in.f, rgb, width, height)) {
+  if (!DecodeJpeg(in, rgb, width, height)) {
     messages::Show(kBmpCaption, "Couldn't decode JPG - " + Quoted(fileName));
     return false;
   }
@@ -314,12 +329,7 @@ bool ReadJPG(const std::string& fileName, TImage* image) {
 
 // ---- TGA ----
 
-bool ReadTGA(const std::string& fileName, TImage* image) {
-  InFile in;
-  if (!in.Open(fileName)) {
-    messages::Show(kTgaMissingCaption, "File not found  - " + fileName);
-    return false;
-  }
+bool ReadTGAFrom(InFile& in, const std::string& fileName, TImage* image) {
   const std::string shortRead = "Couldn't read file " + Quoted(fileName) + ".";
   uint8_t raw[sizeof(TTgaHeader)];
   if (!in.Read(raw, sizeof raw)) {
@@ -433,6 +443,53 @@ bool ReadTGA(const std::string& fileName, TImage* image) {
   image->Format = bpp == 3 ? GL_RGB : GL_RGBA;
   image->Pixels = std::move(out);
   return true;
+}
+
+}  // namespace
+
+bool ReadBMP(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kBmpCaption, "Error opening " + fileName);
+    return false;
+  }
+  return ReadBMPFrom(in, fileName, image);
+}
+
+bool ReadJPG(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kBmpCaption, "Couldn't load JPG - " + Quoted(fileName));
+    return false;
+  }
+  return ReadJPGFrom(in, fileName, image);
+}
+
+bool ReadTGA(const std::string& fileName, TImage* image) {
+  InFile in;
+  if (!in.Open(fileName)) {
+    messages::Show(kTgaMissingCaption, "File not found  - " + fileName);
+    return false;
+  }
+  return ReadTGAFrom(in, fileName, image);
+}
+
+bool ReadBMPBytes(const uint8_t* data, size_t size, const std::string& name, TImage* image) {
+  InFile in;
+  in.OpenBytes(data, size);
+  return ReadBMPFrom(in, name, image);
+}
+
+bool ReadJPGBytes(const uint8_t* data, size_t size, const std::string& name, TImage* image) {
+  InFile in;
+  in.OpenBytes(data, size);
+  return ReadJPGFrom(in, name, image);
+}
+
+bool ReadTGABytes(const uint8_t* data, size_t size, const std::string& name, TImage* image) {
+  InFile in;
+  in.OpenBytes(data, size);
+  return ReadTGAFrom(in, name, image);
 }
 
 // ---- upload and dispatch ----

@@ -7,6 +7,7 @@
 // reading or writing outside its buffers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ struct TImage {
 bool ReadBMP(const std::string& fileName, TImage* image);
 bool ReadJPG(const std::string& fileName, TImage* image);
 bool ReadTGA(const std::string& fileName, TImage* image);
+// The same on bytes in memory; `name` is the file the messages name.
+bool ReadBMPBytes(const uint8_t* data, size_t size, const std::string& name, TImage* image);
+bool ReadJPGBytes(const uint8_t* data, size_t size, const std::string& name, TImage* image);
+bool ReadTGABytes(const uint8_t* data, size_t size, const std::string& name, TImage* image);
 
 // Chooses the reader by the upper-cased last four characters of the name
 // (".BMP", ".JPG", ".TGA") and makes texture entry `index`; any other name

@@ -362,6 +362,11 @@ void WriteValues(const TDescription& d) {
 
 }  // namespace
 
+void BuildDemoFile(const records::json& desc, const std::string& out, const std::string& baseDir) {
+  const TDescription d = Parse(desc, baseDir);
+  filestuff::WriteDemoFile(out, [&] { WriteValues(d); });
+}
+
 int CmdBuild(int argc, char** argv) {
   if (WantsHelp(argc, argv)) {
     std::printf(
@@ -398,9 +403,9 @@ int CmdBuild(int argc, char** argv) {
     return ExitBadInput;
   }
   try {
-    const TDescription d = Parse(json::parse(file), std::filesystem::path(in).parent_path().string());
-    filestuff::WriteDemoFile(out, [&] { WriteValues(d); });
-  } catch (const json::parse_error& e) {
+    BuildDemoFile(json::parse(file), out, std::filesystem::path(in).parent_path().string());
+  } catch (const json::exception& e) {
+    // Not only syntax: a number too large for a double is out_of_range.
     std::fprintf(stderr, "qvl build: %s: %s\n", in, e.what());
     return ExitBadInput;
   } catch (const records::DescError& e) {
@@ -419,7 +424,7 @@ bool BuildDemoBytes(const std::string& jsonText, const std::string& baseDir, std
     const TDescription d = Parse(json::parse(jsonText), baseDir);
     bytes = filestuff::WriteDemoBytes([&] { WriteValues(d); });
     return true;
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
     error = e.what();
   } catch (const records::DescError& e) {
     error = e.what();

@@ -1,11 +1,19 @@
-// demoBuild: a demo file made in memory from a JSON description, by the same
-// code as qvl build, for the player's --json.
+// demoBuild: a demo file made from a JSON description: qvl build's code, for
+// the tool, the player's --json and the fuzz targets.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "tools/records.h"
+
 namespace tools {
+
+// Checks the whole description, then writes it to `out`. Throws
+// records::DescError for a bad description, filestuff::WriteError when the
+// file cannot be written. Files it names by relative path are looked up in
+// `baseDir`.
+void BuildDemoFile(const records::json& desc, const std::string& out, const std::string& baseDir = ".");
 
 // False with `error` set to what qvl build prints after "qvl build: FILE: ".
 // `baseDir` is the description's directory: files it names by relative

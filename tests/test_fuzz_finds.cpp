@@ -1,0 +1,55 @@
+// Inputs the fuzzers found, kept as plain tests too: each is refused with a
+// message, quickly, instead of aborting or decoding filler.
+#include <gtest/gtest.h>
+
+#include "engine/messages.h"
+#include "engine/settings.h"
+#include "player/muzax.h"
+#include "resources/Texturez.h"
+#include "toolRun.h"
+
+namespace {
+
+const std::string corpus = std::string(QVL_SOURCE_DIR) + "/tests/fuzz/corpus/";
+
+TEST(FuzzFinds, JpegWhoseDataRunsIntoAMarkerIsRefused) {
+  // 119 bytes claiming a 1771 x 12662 grey picture; the rest would be filler.
+  const auto bytes = testutil::ReadAll(corpus + "jpeg/filler-after-marker.jpg");
+  ASSERT_EQ(bytes.size(), 119u);
+  std::string said;
+  const auto old = messages::SetSink([&](const std::string&, const std::string& text) { said = text; });
+  Texturez::TImage image;
+  EXPECT_FALSE(Texturez::ReadJPGBytes(bytes.data(), bytes.size(), "f.jpg", &image));
+  messages::SetSink(old);
+  EXPECT_EQ(said, "Couldn't decode JPG - \"f.jpg\"");
+}
+
+TEST(FuzzFinds, BuildReportsANumberTooLargeForJson) {
+  const auto out = testutil::TempDir("fuzzfinds") / "o.qvl";
+  const auto r = testutil::Run(std::string(QVL_TOOL_PATH) + " build " +
+                               testutil::Quote(corpus + "build/number-overflow.json") + " -o " +
+                               testutil::Quote(out.string()));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("number overflow"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  std::filesystem::remove_all(out.parent_path());
+}
+
+// The music fuzz target reads from memory: the length scan seeks there as
+// it does in the file, and every frame is decoded.
+TEST(FuzzFinds, MusicFromMemoryDecodesLikeTheFile) {
+  settings::SoundOff = false;
+  for (const char* name : {"tone.mp3", "tone22k.mp3"}) {
+    const std::string path = std::string(QVL_SOURCE_DIR) + "/tests/data/" + name;
+    muzax::OpenMusic(path);
+    const int32_t length = muzax::MusicLength();
+    const int64_t frames = muzax::DecodeWithoutDevice(INT64_MAX);
+    muzax::OpenMusicBytes(testutil::ReadAll(path), name);
+    EXPECT_GT(length, 0);
+    EXPECT_EQ(muzax::MusicLength(), length) << name;
+    EXPECT_EQ(muzax::DecodeWithoutDevice(INT64_MAX), frames) << name;
+    muzax::FreeAudio();
+  }
+}
+
+}  // namespace

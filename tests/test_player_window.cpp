@@ -1,5 +1,6 @@
-// The playback window on the offscreen video driver: creation, the resize rule and the frame-rate font. (A refused full-screen
-// mode is tried under X in test_player_run: the offscreen driver takes any size.)
+// The playback window on the offscreen video driver: creation, the resize
+// rule and the frame-rate text. (A refused full-screen mode is tried under X
+// in test_player_run: the offscreen driver takes any size.)
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -57,19 +58,35 @@ class PlayerWindow : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> boxes_;
 };
 
-TEST_F(PlayerWindow, WindowedStartStateAndResize) {
+TEST_F(PlayerWindow, WindowedStartStateFrameRateTextAndResize) {
   dllShared::Host.DrawMesh = nullptr;
-  settings::ScreenWidth = 123;
-  settings::ScreenHeight = 77;
-  ASSERT_TRUE(openglx::CreateGLWindow(123, 77, false, 32));
+  settings::ShowFPS = true;
+  settings::ScreenWidth = 160;
+  settings::ScreenHeight = 120;
+  ASSERT_TRUE(openglx::CreateGLWindow(160, 120, false, 32));
   // No mesh drawing: the warning box, and no full-screen complaint.
   EXPECT_EQ(boxes_, (std::vector<std::pair<std::string, std::string>>{{":(", "crash"}}));
   SDL_Window* w = SDL_GL_GetCurrentWindow();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(SDL_GetWindowFlags(w) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN), SDL_WINDOW_SHOWN);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  EXPECT_EQ(std::make_pair(scheduler::RenderWidth, scheduler::RenderHeight), std::make_pair(123, 77));
-  EXPECT_EQ(openglx::FontBase, 0u);  // no overlay, no font
+  EXPECT_EQ(std::make_pair(scheduler::RenderWidth, scheduler::RenderHeight), std::make_pair(160, 120));
+
+  // The frame-rate text: white pixels in the top-left quarter and nowhere else.
+  auto drawn = [](const std::string& text) {
+    mainloop::ResetLoopState();
+    openglx::FPSText = text;
+    mainloop::RenderFrame();
+    const auto px = offscreen::ReadPixels(160, 120);
+    std::pair<int, int> n{0, 0};
+    for (size_t i = 0; i < px.size(); i += 4)
+      if (px[i] > 200 && px[i + 1] > 200 && px[i + 2] > 200) ++(i / 4 % 160 < 80 && i / 640 < 60 ? n.first : n.second);
+    return n;
+  };
+  const auto n = drawn("FPS: 888");
+  EXPECT_GT(n.first, 15);
+  EXPECT_EQ(n.second, 0);
+  EXPECT_EQ(drawn(""), std::make_pair(0, 0));
 
   // A zero height keeps a viewport of one row.
   openglx::WindowProc({openglx::TMsgKind::Size, 200, 0});
@@ -95,31 +112,9 @@ TEST_F(PlayerWindow, WindowedStartStateAndResize) {
   e.key.keysym.mod = KMOD_LALT;
   SDL_PushEvent(&e);
   ASSERT_TRUE(openglx::PeekMessage(m));
-  EXPECT_EQ(std::make_tuple(m.Kind, m.A, m.B), std::make_tuple(openglx::TMsgKind::Size, 123, 77));
+  EXPECT_EQ(std::make_tuple(m.Kind, m.A, m.B), std::make_tuple(openglx::TMsgKind::Size, 160, 120));
   ASSERT_TRUE(openglx::PeekMessage(m));
   EXPECT_EQ(m.Kind, openglx::TMsgKind::Other);
-}
-
-TEST_F(PlayerWindow, FrameRateTextIsDrawnTopLeftInWhite) {
-  settings::ShowFPS = true;
-  settings::ScreenWidth = 160;
-  settings::ScreenHeight = 120;
-  ASSERT_TRUE(openglx::CreateGLWindow(160, 120, false, 32));
-  // White pixels in the top-left quarter and elsewhere.
-  auto drawn = [](const std::string& text) {
-    mainloop::ResetLoopState();
-    openglx::FPSText = text;
-    mainloop::RenderFrame();
-    const auto px = offscreen::ReadPixels(160, 120);
-    std::pair<int, int> n{0, 0};
-    for (size_t i = 0; i < px.size(); i += 4)
-      if (px[i] > 200 && px[i + 1] > 200 && px[i + 2] > 200) ++(i / 4 % 160 < 80 && i / 4 / 160 < 60 ? n.first : n.second);
-    return n;
-  };
-  const auto n = drawn("FPS: 888");
-  EXPECT_GT(n.first, 15);
-  EXPECT_EQ(n.second, 0);
-  EXPECT_EQ(drawn(""), std::make_pair(0, 0));
 }
 
 }  // namespace

@@ -181,15 +181,21 @@ TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
   for (size_t i = 1; i < t.size(); ++i) EXPECT_GT(t[i], t[i - 1]) << "frame " << i;
 }
 
-// A script in a file of its own: saving the file rebuilds the description,
-// a bad save names the file and line and keeps the last good program.
-TEST_F(AuthoringJson, SavingAnAssemblyFileRebuilds) {
-  const std::string desc = R"({"scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]}})";
+// A script in a file of its own: the in-memory build is the file qvl build
+// writes; saving the script rebuilds, a bad save names the file and line and
+// keeps the last good program.
+TEST_F(AuthoringJson, SavingAnAssemblyFileRebuildsAsQvlBuildDoes) {
+  const std::string desc = R"({"scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]},)" + Desc(100).substr(1);
   testutil::WriteAll("s.s", B("PUSHI 7\nSTOREI 0\n"));
   testutil::WriteAll("demo.json", B(desc));
+  ASSERT_EQ(testutil::Qvl("build demo.json -o built.qvl").status, 0);
+  Bytes bytes;
+  std::string error;
+  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", bytes, error)) << error;
+  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
+
   Begin(desc);
   EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.json", "s.s", "music.mp3"}));
-
   const auto code = [] { return opScripter::Scripts().at(0).Code; };
   testutil::WriteAll("s.s", B("PUSHI 8\nSTOREI 0\n"));
   EXPECT_EQ(authoring::FilesChanged({"s.s"}), TOutcome::Reloaded);
@@ -199,19 +205,6 @@ TEST_F(AuthoringJson, SavingAnAssemblyFileRebuilds) {
   EXPECT_NE(authoring::LastMessage().find("/scripts/programs/0/AsmFile: s.s:2: unknown mnemonic"), std::string::npos)
       << authoring::LastMessage();
   EXPECT_EQ(code()[1], 8);
-}
-
-TEST_F(AuthoringJson, InMemoryBuildIsTheFileQvlBuildWrites) {
-  const std::string desc = R"({"title":"T","textures":[{"Name":"a","FileName":"a.bmp","Typ":1}],)"
-                           R"("scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]},)" + Desc(100).substr(1);
-  testutil::WriteAll("s.s", B("PUSHI 7\nSTOREI 0\n"));
-  testutil::WriteAll("demo.json", B(desc));
-  const auto r = testutil::Qvl("build demo.json -o built.qvl");
-  ASSERT_EQ(r.status, 0) << r.err;
-  Bytes bytes;
-  std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", bytes, error)) << error;
-  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
 }
 
 TEST(AuthoringWatch, ReportsWritesAndReplacementsOnce) {

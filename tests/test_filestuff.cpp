@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "data/filestuff.h"
 #include "demoWriter.h"
@@ -30,24 +31,31 @@ class FileStuff : public ::testing::Test {
   std::filesystem::path dir = testutil::TempDir("filestuff");
 };
 
-TEST_F(FileStuff, WrittenValuesReadBackValueForValue) {
+TEST_F(FileStuff, WrittenValuesReadBackValueForValueAndArraysContinueFromTheFilePosition) {
   const unsigned char block[5] = {1, 2, 3, 4, 255};
+  const int32_t values[4] = {10, 20, 30, 40};
   Open("a.qvl", [&] {
     filestuff::WriteInt("Count", -7);
     filestuff::WriteString("Title", "hello");
     filestuff::WriteBlock("Blob", block, sizeof block);
     filestuff::WriteString("Empty", "");
+    filestuff::WriteBlock("Arr", values, sizeof values);
+    filestuff::WriteString("After", "tail");
     filestuff::WriteInt("Last", 0x12345678);
   });
   EXPECT_EQ(filestuff::ReadInt("Count", 0), -7);
-  std::string s, empty = "x";
+  EXPECT_EQ(filestuff::ReadInt("Last", 0), 0x12345678);
+  std::string s, empty = "x", next;
   filestuff::ReadString("Title", "x", s);
   filestuff::ReadString("Empty", "default", empty);  // an existing empty string is a value, not a miss
-  EXPECT_EQ(std::make_pair(s, empty), std::make_pair(std::string("hello"), std::string()));
   unsigned char got[5] = {};
   filestuff::ReadBlock("Blob", got, 5);
   EXPECT_EQ(0, std::memcmp(got, block, 5));
-  EXPECT_EQ(filestuff::ReadInt("Last", 0), 0x12345678);
+  int32_t arr[4] = {};
+  filestuff::ReadBlock("Arr", &arr[0], 4);
+  for (int i = 1; i < 4; ++i) filestuff::ReadRaw(&arr[i], 4);
+  filestuff::ReadShortString(next);  // the next value in the file
+  EXPECT_EQ(std::make_tuple(s, empty, arr[3], next), std::make_tuple("hello", "", 40, "tail"));
 }
 
 TEST_F(FileStuff, LookupIgnoresCaseOfAsciiLettersOnlyAndTheFirstEntryWins) {
@@ -73,22 +81,6 @@ TEST_F(FileStuff, LookupIgnoresCaseOfAsciiLettersOnlyAndTheFirstEntryWins) {
   std::string s = "old";
   filestuff::ReadString("Absent", "fallback", s);
   EXPECT_EQ(s, "fallback");
-}
-
-TEST_F(FileStuff, ArraysContinueFromTheFilePosition) {
-  const int32_t values[4] = {10, 20, 30, 40};
-  Open("arr.qvl", [&] {
-    filestuff::WriteInt("Before", 5);
-    filestuff::WriteBlock("Arr", values, sizeof values);
-    filestuff::WriteString("After", "tail");
-  });
-  int32_t got[4] = {};
-  filestuff::ReadBlock("Arr", &got[0], 4);
-  for (int i = 1; i < 4; ++i) filestuff::ReadRaw(&got[i], 4);
-  EXPECT_EQ(got[3], 40);
-  std::string s;
-  filestuff::ReadShortString(s);  // the next value in the file
-  EXPECT_EQ(s, "tail");
 }
 
 TEST_F(FileStuff, EmptyMissingForeignAndWriteProtectedFiles) {

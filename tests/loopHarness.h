@@ -20,7 +20,7 @@ inline openglx::TMessage Key(int vk, bool down = true) {
 }
 
 struct FrameRecord {
-  int32_t clock, offset, time, frameCount;
+  int32_t clock, offset, time, frameCount;  // the loop's state as each frame was drawn
 };
 
 // after[n] is queued once frame n has been shown (after[0] before the first);
@@ -70,10 +70,7 @@ struct LoopRun {
       if (n >= maxFrames) queue.push_back({openglx::TMsgKind::Quit, 0, 0});
     };
     p.MusicPosition = [&] { return music; };
-    p.SeekMusic = [&](int32_t ms) {
-      seeks.push_back(music = ms);
-      musicEnded = false;
-    };
+    p.SeekMusic = [&](int32_t ms) { seeks.push_back(music = ms), musicEnded = false; };
     p.PlayMusic = [&] { ++plays; };
     p.MusicEnded = [&] { return musicEnded; };
     p.PauseMusic = [&](bool h) { pauses.push_back(held = h); };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <random>
@@ -22,20 +23,12 @@ inline std::filesystem::path TempDir(const std::string& name) {
 }
 
 inline std::vector<unsigned char> ReadAll(const std::filesystem::path& p) {
-  std::vector<unsigned char> b;
-  if (FILE* f = std::fopen(p.string().c_str(), "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<unsigned char>(c));
-    std::fclose(f);
-  }
-  return b;
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void WriteAll(const std::filesystem::path& p, const std::vector<unsigned char>& b) {
-  FILE* f = std::fopen(p.string().c_str(), "wb");
-  if (!f) return;
-  if (!b.empty()) std::fwrite(b.data(), 1, b.size(), f);
-  std::fclose(f);
+  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 }  // namespace testutil

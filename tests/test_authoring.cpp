@@ -4,22 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <functional>
-#include <map>
-#include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "data/demo.h"
 #include "app/modules.h"
 #include "player/authoring.h"
 #include "player/fileWatch.h"
-#include "player/mainloop.h"
-#include "player/openglx.h"
+#include "loopHarness.h"
 #include "script/opScripter.h"
 #include "toolRun.h"
 #include "tools/demoBuild.h"
@@ -32,64 +24,39 @@ using authoring::TOutcome;
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// 16 frames of 100 ms; `keys[n]` are pressed (negative: released) once n
-// frames are shown, `between(n)` runs then; `music` stands in for the stream.
-struct Loop {
-  std::map<size_t, std::vector<int>> keys;
-  std::function<void(size_t)> between;
-  size_t failAt = 0;  // this frame throws (once), as a script's fatal error does
-  std::vector<std::string> faults;
-  std::vector<int32_t> times, seeks;
-  std::vector<bool> pauses;
+// 16 frames of 100 ms with --watch on; the music moves with the frames unless paused.
+testutil::LoopRun Watch(bool frameClock, std::map<int, std::vector<openglx::TMessage>> after, size_t failAt = 0,
+                        std::function<void(int)> between = {}) {
+  mainloop::ResetLoopState();
+  mainloop::Watching = true;
+  mainloop::FrameClockTimeBase = frameClock;
+  testutil::LoopRun loop;
+  loop.maxFrames = 16;
+  loop.musicStep = 100;
+  loop.after = std::move(after);
+  loop.failAt = failAt;
+  loop.between = std::move(between);
+  loop.Run();
+  mainloop::ResetLoopState();
+  mainloop::Watching = false;
+  return loop;
+}
 
-  void Run(bool frameClock) {
-    mainloop::ResetLoopState();
-    mainloop::Watching = true;
-    mainloop::FrameClockTimeBase = frameClock;
-    uint32_t now = 1000;
-    int32_t music = 0;
-    bool held = false;
-    std::deque<openglx::TMessage> queue;
-    mainloop::TLoopPlatform p;
-    p.PeekMessage = [&](openglx::TMessage& m) {
-      if (queue.empty()) return false;
-      m = queue.front();
-      queue.pop_front();
-      return true;
-    };
-    p.GetTickCount = [&] { return now; };
-    p.RenderFrame = [&] {
-      mainloop::UpdateDemoTime();
-      times.push_back(mainloop::DemoTime);
-      if (times.size() == failAt) throw std::runtime_error("bad error");
-    };
-    p.FrameFault = [&](const std::string& m) { faults.push_back(m); };
-    p.SwapBuffers = [&] {
-      now += 100;
-      if (!held) music += 100;
-      for (int k : keys[times.size()])
-        queue.push_back({k > 0 ? openglx::TMsgKind::KeyDown : openglx::TMsgKind::KeyUp, std::abs(k), 0});
-      if (between) between(times.size());
-      if (times.size() == 16) queue.push_back({openglx::TMsgKind::Quit, 0, 0});
-    };
-    p.MusicPosition = [&] { return music; };
-    p.SeekMusic = [&](int32_t ms) { seeks.push_back(music = ms); };
-    p.PauseMusic = [&](bool h) { pauses.push_back(held = h); };
-    mainloop::RunFrames(p);
-    mainloop::ResetLoopState();
-    mainloop::Watching = false;
-  }
-};
+std::vector<int32_t> Times(const testutil::LoopRun& loop) {
+  std::vector<int32_t> t;
+  for (const auto& f : loop.frames) t.push_back(f.time);
+  return t;
+}
 
 TEST(AuthoringKeys, PauseAndSeekMoveTheTimeBase) {
+  using namespace openglx;
+  using testutil::Key;
   for (const bool frameClock : {true, false}) {
     SCOPED_TRACE(frameClock ? "frame clock" : "music");
-    Loop loop;
     // A key acts at the end of the next frame and shows in the one after.
-    loop.keys = {{4, {openglx::VkSpace}}, {6, {openglx::VkRight}}, {7, {openglx::VkShift, openglx::VkLeft}},
-                 {8, {-openglx::VkShift}}, {9, {openglx::VkSpace}}, {12, {openglx::VkHome}}};
-    loop.Run(frameClock);
-    const auto& t = loop.times;
+    const auto loop = Watch(frameClock, {{4, {Key(VkSpace)}}, {6, {Key(VkRight)}}, {7, {Key(VkShift), Key(VkLeft)}},
+                                         {8, {Key(VkShift, false)}}, {9, {Key(VkSpace)}}, {12, {Key(VkHome)}}});
+    const auto t = Times(loop);
     const int32_t at = t[6];
     // Paused, +1 s, -100 ms, resumed where it stood, then running again.
     EXPECT_EQ(std::vector<int32_t>(t.begin() + 5, t.begin() + 11),
@@ -106,11 +73,8 @@ TEST(AuthoringKeys, PauseAndSeekMoveTheTimeBase) {
 }
 
 TEST(AuthoringKeys, AFailingFrameHoldsTheDemoUntilResumed) {
-  Loop loop;
-  loop.failAt = 4;
-  loop.keys = {{9, {openglx::VkSpace}}};
-  loop.Run(true);
-  const auto& t = loop.times;
+  const auto loop = Watch(true, {{9, {testutil::Key(openglx::VkSpace)}}}, 4);
+  const auto t = Times(loop);
   ASSERT_EQ(t.size(), 16u);
   EXPECT_EQ(loop.faults, std::vector<std::string>{"bad error"});
   EXPECT_EQ(std::vector<int32_t>(t.begin() + 4, t.begin() + 11), std::vector<int32_t>(7, t[3]));
@@ -173,6 +137,16 @@ class AuthoringJson : public ::testing::Test {
     fs::current_path(oldCwd_);
     fs::remove_all(dir_);
   }
+  // Loads `desc` as the player does with --json --watch.
+  static void Begin(const std::string& desc) {
+    Bytes first;
+    std::string error;
+    ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", first, error)) << error;
+    ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
+    authoring::THooks hooks = authoring::RealHooks("demo.json", true);
+    hooks.Report = {};
+    authoring::Begin("demo.json", hooks, B(desc), first);
+  }
   fs::path oldCwd_ = fs::current_path(), dir_ = testutil::TempDir("authoring");
 };
 
@@ -185,20 +159,13 @@ std::string Desc(int start) {
 // The player's own hooks while the loop runs: a bad save names the fault as
 // qvl build does, the events already playing stay and the time runs on.
 TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
-  Bytes first;
-  std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(Desc(100), ".", first, error)) << error;
-  ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
-  authoring::THooks hooks = authoring::RealHooks("demo.json", true);
-  hooks.Report = {};
-  authoring::Begin("demo.json", hooks, B(Desc(100)), first);
+  Begin(Desc(100));
 
-  const std::map<size_t, std::string> saves{
+  const std::map<int, std::string> saves{
       {3, Desc(200)}, {5, Desc(300).substr(0, 40)}, {7, R"({"events":[{"Start":"x"}]})"}, {9, Desc(400)}};
   std::vector<TOutcome> outcomes;
   std::vector<int32_t> starts;
-  Loop loop;
-  loop.between = [&](size_t n) {
+  const auto loop = Watch(true, {}, 0, [&](int n) {
     if (!saves.count(n)) return;
     testutil::WriteAll("demo.json", B(saves.at(n)));
     outcomes.push_back(authoring::FilesChanged({"demo.json"}));
@@ -206,29 +173,29 @@ TEST_F(AuthoringJson, ReloadKeepsTimeAndLastGoodDemo) {
       EXPECT_EQ(authoring::LastMessage().rfind("qvl build: demo.json: /events/0/Start: ", 0), 0u);
     }
     starts.push_back(demo::DemoData.Events.at(0).Start);
-  };
-  loop.Run(true);
+  });
   EXPECT_EQ(outcomes, (std::vector<TOutcome>{TOutcome::Reloaded, TOutcome::KeptLastGood, TOutcome::KeptLastGood,
                                               TOutcome::Reloaded}));
   EXPECT_EQ(starts, (std::vector<int32_t>{200, 200, 200, 400}));
-  for (size_t i = 1; i < loop.times.size(); ++i) EXPECT_GT(loop.times[i], loop.times[i - 1]) << "frame " << i;
+  const auto t = Times(loop);
+  for (size_t i = 1; i < t.size(); ++i) EXPECT_GT(t[i], t[i - 1]) << "frame " << i;
 }
 
-// A script in a file of its own: saving the file rebuilds the description,
-// a bad save names the file and line and keeps the last good program.
-TEST_F(AuthoringJson, SavingAnAssemblyFileRebuilds) {
-  const std::string desc = R"({"scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]}})";
+// A script in a file of its own: the in-memory build is the file qvl build
+// writes; saving the script rebuilds, a bad save names the file and line and
+// keeps the last good program.
+TEST_F(AuthoringJson, SavingAnAssemblyFileRebuildsAsQvlBuildDoes) {
+  const std::string desc = R"({"scripts":{"ScrICount":1,"programs":[{"AsmFile":"s.s"}]},)" + Desc(100).substr(1);
   testutil::WriteAll("s.s", B("PUSHI 7\nSTOREI 0\n"));
   testutil::WriteAll("demo.json", B(desc));
-  Bytes first;
+  ASSERT_EQ(testutil::Qvl("build demo.json -o built.qvl").status, 0);
+  Bytes bytes;
   std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", first, error)) << error;
-  ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
-  authoring::THooks hooks = authoring::RealHooks("demo.json", true);
-  hooks.Report = {};
-  authoring::Begin("demo.json", hooks, B(desc), first);
-  EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.json", "s.s", "music.mp3"}));
+  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", bytes, error)) << error;
+  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
 
+  Begin(desc);
+  EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.json", "s.s", "music.mp3"}));
   const auto code = [] { return opScripter::Scripts().at(0).Code; };
   testutil::WriteAll("s.s", B("PUSHI 8\nSTOREI 0\n"));
   EXPECT_EQ(authoring::FilesChanged({"s.s"}), TOutcome::Reloaded);
@@ -238,17 +205,6 @@ TEST_F(AuthoringJson, SavingAnAssemblyFileRebuilds) {
   EXPECT_NE(authoring::LastMessage().find("/scripts/programs/0/AsmFile: s.s:2: unknown mnemonic"), std::string::npos)
       << authoring::LastMessage();
   EXPECT_EQ(code()[1], 8);
-}
-
-TEST_F(AuthoringJson, InMemoryBuildIsTheFileQvlBuildWrites) {
-  const std::string example = std::string(QVL_SOURCE_DIR) + "/examples/demo.json";
-  const auto r = testutil::Run(testutil::Quote(QVL_TOOL_PATH) + " build " + testutil::Quote(example) + " -o built.qvl");
-  ASSERT_EQ(r.status, 0) << r.err;
-  Bytes bytes;
-  std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(testutil::Slurp(example), std::string(QVL_SOURCE_DIR) + "/examples", bytes, error))
-      << error;
-  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
 }
 
 TEST(AuthoringWatch, ReportsWritesAndReplacementsOnce) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "data/filestuff.h"
 #include "demoWriter.h"
@@ -12,10 +13,7 @@ using filestuff::OpenResult;
 
 class FileStuff : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = testutil::TempDir("filestuff");
-    filestuff::Startup();
-  }
+  void SetUp() override { filestuff::Startup(); }
   void TearDown() override {
     filestuff::CloseDemoFile();
     std::filesystem::remove_all(dir);
@@ -25,72 +23,56 @@ class FileStuff : public ::testing::Test {
     filestuff::WriteDemoFile(path, values);
     return path;
   }
-  std::filesystem::path dir;
+  std::string Open(const std::string& name, const std::function<void()>& values) {
+    const std::string path = Write(name, values);
+    EXPECT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
+    return path;
+  }
+  std::filesystem::path dir = testutil::TempDir("filestuff");
 };
 
-TEST_F(FileStuff, WrittenValuesReadBackValueForValue) {
+TEST_F(FileStuff, WrittenValuesReadBackValueForValueAndArraysContinueFromTheFilePosition) {
   const unsigned char block[5] = {1, 2, 3, 4, 255};
-  const std::string path = Write("a.qvl", [&] {
+  const int32_t values[4] = {10, 20, 30, 40};
+  Open("a.qvl", [&] {
     filestuff::WriteInt("Count", -7);
     filestuff::WriteString("Title", "hello");
     filestuff::WriteBlock("Blob", block, sizeof block);
     filestuff::WriteString("Empty", "");
+    filestuff::WriteBlock("Arr", values, sizeof values);
+    filestuff::WriteString("After", "tail");
     filestuff::WriteInt("Last", 0x12345678);
   });
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
   EXPECT_EQ(filestuff::ReadInt("Count", 0), -7);
-  std::string s;
+  EXPECT_EQ(filestuff::ReadInt("Last", 0), 0x12345678);
+  std::string s, empty = "x", next;
   filestuff::ReadString("Title", "x", s);
-  EXPECT_EQ(s, "hello");
+  filestuff::ReadString("Empty", "default", empty);  // an existing empty string is a value, not a miss
   unsigned char got[5] = {};
   filestuff::ReadBlock("Blob", got, 5);
   EXPECT_EQ(0, std::memcmp(got, block, 5));
-  EXPECT_EQ(filestuff::ReadInt("Last", 0), 0x12345678);
-  // An existing empty string is a value, not a miss.
-  filestuff::ReadString("Empty", "default", s);
-  EXPECT_EQ(s, "");
-
-  // The directory's offsets are absolute and include the header.
-  const auto& d = filestuff::Directory();
-  ASSERT_EQ(d.size(), 5u);
-  const int32_t header = 15 + (1 + 5 + 4) + (1 + 5 + 4) + (1 + 4 + 4) + (1 + 5 + 4) + (1 + 4 + 4);
-  EXPECT_EQ(d[0].Offset, header);
-  EXPECT_EQ(d[1].Offset, header + 4);
-  EXPECT_EQ(d[2].Offset, header + 4 + 6);
-  EXPECT_EQ(filestuff::FileSize(), header + 4 + 6 + 5 + 1 + 4);
+  int32_t arr[4] = {};
+  filestuff::ReadBlock("Arr", &arr[0], 4);
+  for (int i = 1; i < 4; ++i) filestuff::ReadRaw(&arr[i], 4);
+  filestuff::ReadShortString(next);  // the next value in the file
+  EXPECT_EQ(std::make_tuple(s, empty, arr[3], next), std::make_tuple("hello", "", 40, "tail"));
 }
 
-TEST_F(FileStuff, LookupIgnoresCaseOfAsciiLettersOnly) {
-  const std::string path = Write("case.qvl", [] {
+TEST_F(FileStuff, LookupIgnoresCaseOfAsciiLettersOnlyAndTheFirstEntryWins) {
+  Open("case.qvl", [] {
     filestuff::WriteInt("Tex3Name", 1);
     filestuff::WriteInt("Tunne\xF6" "0", 2);
     filestuff::WriteInt("mixed_KEY-9", 3);
+    filestuff::WriteInt("TEX3NAME", 4);
   });
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
-  EXPECT_EQ(filestuff::ReadInt("TEX3NAME", 0), 1);
-  EXPECT_EQ(filestuff::ReadInt("tex3name", 0), 1);
-  EXPECT_EQ(filestuff::ReadInt("MIXED_key-9", 0), 3);
-  // Bytes outside a-z must match exactly: 0xF6 and 0xD6 differ only in
-  // case in Latin-1, but they are different bytes here.
-  EXPECT_EQ(filestuff::ReadInt("TUNNE\xF6" "0", 0), 2);
-  EXPECT_EQ(filestuff::ReadInt("TUNNE\xD6" "0", -1), -1);
-  // A similar name is still a miss.
-  EXPECT_EQ(filestuff::ReadInt("Tex3Nam", 42), 42);
-  EXPECT_EQ(filestuff::ReadInt("Tex3Names", 42), 42);
-  EXPECT_EQ(filestuff::UpperKey("a-z{}\xE4"), "A-Z{}\xE4");
-}
-
-TEST_F(FileStuff, EarliestEntryWinsAndMissesLeaveEverythingAlone) {
-  const std::string path = Write("dup.qvl", [] {
-    filestuff::WriteInt("Key", 1);
-    filestuff::WriteInt("KEY", 2);
-    filestuff::WriteInt("Next", 3);
-  });
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
-  EXPECT_EQ(filestuff::ReadInt("key", 0), 1);
+  // 0xF6 and 0xD6 differ only in case in Latin-1, but they are different bytes here.
+  const std::pair<const char*, int32_t> cases[] = {{"TEX3NAME", 1}, {"tex3name", 1}, {"MIXED_key-9", 3},
+                                                   {"TUNNE\xF6" "0", 2}, {"TUNNE\xD6" "0", -1}, {"Tex3Nam", -1},
+                                                   {"Tex3Names", -1}, {"", -1}};
+  for (const auto& [key, value] : cases) EXPECT_EQ(filestuff::ReadInt(key, -1), value) << key;
 
   // A miss leaves the block untouched and the position where it was.
-  ASSERT_TRUE(filestuff::FindKey("Key"));
+  ASSERT_TRUE(filestuff::FindKey("Tex3Name"));
   const int64_t pos = filestuff::FilePosition();
   unsigned char b[4] = {9, 9, 9, 9};
   filestuff::ReadBlock("Absent", b, 4);
@@ -101,33 +83,11 @@ TEST_F(FileStuff, EarliestEntryWinsAndMissesLeaveEverythingAlone) {
   EXPECT_EQ(s, "fallback");
 }
 
-TEST_F(FileStuff, ArraysContinueFromTheFilePosition) {
-  const int32_t values[4] = {10, 20, 30, 40};
-  const std::string path = Write("arr.qvl", [&] {
-    filestuff::WriteInt("Before", 5);
-    filestuff::WriteBlock("Arr", values, sizeof values);
-    filestuff::WriteString("After", "tail");
-  });
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
-  int32_t got[4] = {};
-  filestuff::ReadBlock("Arr", &got[0], 4);
-  for (int i = 1; i < 4; ++i) filestuff::ReadRaw(&got[i], 4);
-  EXPECT_EQ(got[3], 40);
-  std::string s;
-  filestuff::ReadShortString(s);  // the next value in the file
-  EXPECT_EQ(s, "tail");
-}
-
-TEST_F(FileStuff, ZeroEntryDirectoryMissesEverything) {
-  const std::string path = Write("empty.qvl", [] {});
-  EXPECT_EQ(testutil::ReadAll(path).size(), 15u);
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
+TEST_F(FileStuff, EmptyMissingForeignAndWriteProtectedFiles) {
+  EXPECT_EQ(testutil::ReadAll(Open("empty.qvl", [] {})).size(), 15u);
   EXPECT_TRUE(filestuff::Directory().empty());
-  EXPECT_FALSE(filestuff::FindKey(""));
   EXPECT_EQ(filestuff::ReadInt("Anything", 77), 77);
-}
 
-TEST_F(FileStuff, MissingOrForeignFilesAreQuietlyAbsent) {
   EXPECT_EQ(filestuff::OpenDemoFile((dir / "nope.qvl").string()), OpenResult::CannotOpen);
   testutil::WriteAll(dir / "short.qvl", {'Q', 'u', 'o'});
   EXPECT_EQ(filestuff::OpenDemoFile((dir / "short.qvl").string()), OpenResult::WrongSignature);
@@ -137,9 +97,7 @@ TEST_F(FileStuff, MissingOrForeignFilesAreQuietlyAbsent) {
   testutil::WriteAll(dir / "wrong.qvl", wrong);
   EXPECT_EQ(filestuff::OpenDemoFile((dir / "wrong.qvl").string()), OpenResult::WrongSignature);
   EXPECT_FALSE(filestuff::IsOpen());
-}
 
-TEST_F(FileStuff, WriteProtectedFileOpens) {
   const std::string path = Write("ro.qvl", [] { filestuff::WriteInt("X", 1); });
   std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   EXPECT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
@@ -163,13 +121,16 @@ TEST_F(FileStuff, DamagedFilesRaiseErrorsNamingWhereAndWhat) {
     filestuff::WriteInt("A", 1);
     filestuff::WriteString("S", "abc");
   });
-  auto bytes = testutil::ReadAll(path);
+  const auto bytes = testutil::ReadAll(path);
+  const auto damaged = [&](const char* name, const std::function<void(std::vector<unsigned char>&)>& spoil) {
+    auto b = bytes;
+    spoil(b);
+    testutil::WriteAll(dir / name, b);
+    return (dir / name).string();
+  };
 
   // Truncated value: the string's length byte promises more than is there.
-  auto cut = bytes;
-  cut.pop_back();
-  testutil::WriteAll(dir / "cut.qvl", cut);
-  ASSERT_EQ(filestuff::OpenDemoFile((dir / "cut.qvl").string()), OpenResult::Opened);
+  ASSERT_EQ(filestuff::OpenDemoFile(damaged("cut.qvl", [](auto& b) { b.pop_back(); })), OpenResult::Opened);
   ExpectReadError([] { std::string s; filestuff::ReadString("S", "", s); }, "cut.qvl", "key \"S\"");
 
   // Unnamed read past the end.
@@ -177,35 +138,26 @@ TEST_F(FileStuff, DamagedFilesRaiseErrorsNamingWhereAndWhat) {
   ASSERT_TRUE(filestuff::FindKey("S"));
   ExpectReadError([] { char b[64]; filestuff::ReadRaw(b, 64); }, "unnamed read", "offset");
 
-  // An offset beyond the end of the file.
-  auto far = bytes;
-  const int32_t bad = 100000;
-  std::memcpy(&far[15 + 1 + 1], &bad, 4);  // entry "A": length byte, 'A', offset
-  testutil::WriteAll(dir / "far.qvl", far);
-  ASSERT_EQ(filestuff::OpenDemoFile((dir / "far.qvl").string()), OpenResult::Opened);
+  // An offset beyond the end of the file (entry "A": length byte, 'A', offset).
+  const std::string far = damaged("far.qvl", [](auto& b) { std::memcpy(&b[15 + 1 + 1], "\xA0\x86\x01\x00", 4); });
+  ASSERT_EQ(filestuff::OpenDemoFile(far), OpenResult::Opened);
   ExpectReadError([] { filestuff::ReadInt("A", 0); }, "far.qvl", "offset 100000");
 
   // A directory count that cannot fit in the file fails at open.
   for (int32_t count : {1 << 30, -1, 5}) {
-    auto lying = bytes;
-    std::memcpy(&lying[11], &count, 4);
-    testutil::WriteAll(dir / "lying.qvl", lying);
-    ExpectReadError([&] { filestuff::OpenDemoFile((dir / "lying.qvl").string()); }, "lying.qvl",
-                    "directory");
+    const std::string lying = damaged("lying.qvl", [&](auto& b) { std::memcpy(&b[11], &count, 4); });
+    ExpectReadError([&] { filestuff::OpenDemoFile(lying); }, "lying.qvl", "directory");
     EXPECT_FALSE(filestuff::IsOpen());
   }
 }
 
 TEST_F(FileStuff, WriterRefusesOverlongNamesAndStringsAndLeavesNoFile) {
-  const std::string longName(256, 'n');
-  EXPECT_THROW(Write("long1.qvl", [&] { filestuff::WriteInt(longName, 1); }), filestuff::WriteError);
-  EXPECT_THROW(Write("long2.qvl", [&] { filestuff::WriteString("S", std::string(256, 's')); }),
-               filestuff::WriteError);
+  EXPECT_THROW(Write("long1.qvl", [&] { filestuff::WriteInt(std::string(256, 'n'), 1); }), filestuff::WriteError);
+  EXPECT_THROW(Write("long2.qvl", [&] { filestuff::WriteString("S", std::string(256, 's')); }), filestuff::WriteError);
   EXPECT_FALSE(std::filesystem::exists(dir / "long1.qvl"));
   EXPECT_FALSE(std::filesystem::exists(dir / "long2.qvl.tmp"));
   // 255 is the longest that fits the length byte.
-  const std::string path = Write("ok.qvl", [&] { filestuff::WriteString(std::string(255, 'k'), std::string(255, 'v')); });
-  ASSERT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
+  Open("ok.qvl", [&] { filestuff::WriteString(std::string(255, 'k'), std::string(255, 'v')); });
   std::string s;
   filestuff::ReadString(std::string(255, 'K'), "", s);
   EXPECT_EQ(s, std::string(255, 'v'));

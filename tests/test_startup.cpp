@@ -5,9 +5,8 @@
 #include <SDL.h>
 
 #include <cstdlib>
-#include <string>
+#include <functional>
 #include <tuple>
-#include <vector>
 
 #include <GL/gl.h>
 
@@ -20,45 +19,52 @@ using namespace startup;
 
 // The values the settings have when the program starts.
 void ProgramStartSettings() {
-  settings::StartPressed = false;
+  settings::StartPressed = settings::ShowFPS = settings::SoundOff = settings::LoopDemo = false;
   settings::FullScreen = true;
-  settings::ScreenWidth = 800;
-  settings::ScreenHeight = 600;
-  settings::BlankTextureSize = 512;
-  settings::ShowFPS = false;
-  settings::SoundOff = false;
+  std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize) = std::make_tuple(800, 600, 512);
   settings::SoundDevice = 0;
-  settings::LoopDemo = false;
 }
 
 class StartupLogic : public ::testing::Test {
  protected:
   void SetUp() override { ProgramStartSettings(); }
-  void TearDown() override { ProgramStartSettings(); }
+  void TearDown() override {
+    SetFrameObserver(nullptr);
+    ProgramStartSettings();
+  }
 };
 
-TEST_F(StartupLogic, StartUntouchedGivesTheDefaults) {
+auto Window() { return std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize); }
+
+TEST_F(StartupLogic, DefaultsAndARerunKeepTheBoxesButNotTheWindowSettings) {
   // Leftovers of an earlier run must not show through.
   settings::StartPressed = true;
   settings::FullScreen = false;
   settings::ScreenWidth = settings::ScreenHeight = settings::BlankTextureSize = 1;
   BeginDialog("It's 'here'", {"Card A", "Card B"});
   EXPECT_EQ(Caption(), "'It's 'here'' Setup");
-  EXPECT_FALSE(settings::StartPressed);
   EXPECT_EQ(Items(kResolution), (std::vector<std::string>{"800x600", "1024x768", "1280x800", "1280x1024"}));
   EXPECT_EQ(Items(kSoundCard), (std::vector<std::string>{"<Default>", "Card A", "Card B"}));
-  EXPECT_EQ(Selection(kResolution), 0);
-  EXPECT_EQ(Selection(kSoundCard), 0);
   for (int box : {kWindowed, kVSync, kShowFPS, kDisableSound, kLoopDemo}) EXPECT_FALSE(Checked(box)) << box;
-
-  Click(kStart);
-  EXPECT_TRUE(Destroyed());
-  EXPECT_TRUE(settings::StartPressed);
-  EXPECT_TRUE(settings::FullScreen);
-  EXPECT_EQ(std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize),
-            std::make_tuple(800, 600, 512));
-  EXPECT_FALSE(settings::ShowFPS || settings::SoundOff || settings::LoopDemo);
-  EXPECT_EQ(settings::SoundDevice, 0);
+  for (const bool rerun : {false, true}) {
+    EXPECT_FALSE(settings::StartPressed);
+    EXPECT_TRUE(settings::FullScreen);
+    EXPECT_EQ(Window(), std::make_tuple(800, 600, 512));
+    EXPECT_EQ(settings::ShowFPS && settings::SoundOff && settings::LoopDemo && settings::SoundDevice == 2, rerun);
+    // The controls show the values they would change.
+    EXPECT_FALSE(Checked(kWindowed));
+    EXPECT_EQ(Checked(kShowFPS) && Checked(kDisableSound) && Checked(kLoopDemo), rerun);
+    EXPECT_EQ(std::make_pair(Selection(kResolution), Selection(kSoundCard)), std::make_pair(0, rerun ? 2 : 0));
+    for (int id : {kWindowed, kShowFPS, kDisableSound, kLoopDemo}) Click(id);
+    Choose(kResolution, 3);
+    Choose(kSoundCard, 2);
+    Click(kStart);
+    EXPECT_TRUE(Destroyed() && settings::StartPressed && !settings::FullScreen);
+    BeginDialog("x", {"Card A", "Card B"});
+  }
+  // A device that has gone from the list falls back to the default output.
+  BeginDialog("x", {"Card A"});
+  EXPECT_EQ(std::make_pair(settings::SoundDevice, Selection(kSoundCard)), std::make_pair(0, 0));
 }
 
 TEST_F(StartupLogic, ListsSetResolutionBlankTextureAndSoundCard) {
@@ -67,34 +73,25 @@ TEST_F(StartupLogic, ListsSetResolutionBlankTextureAndSoundCard) {
       {0, 800, 600, 512}, {3, 1280, 1024, 1024}, {1, 1024, 768, 512}, {2, 1280, 800, 512}, {3, 1280, 1024, 1024}};
   for (const auto& [position, w, h, blank] : expected) {
     Choose(kResolution, position);
-    EXPECT_EQ(std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize),
-              std::make_tuple(w, h, blank))
-        << position;
+    EXPECT_EQ(Window(), std::make_tuple(w, h, blank)) << position;
   }
   // No entry selected, or a notification that is not a selection change: the last choice stands.
   Choose(kResolution, -1);
   EXPECT_EQ(Selection(kResolution), -1);
   Command(kResolution, kSelectionChanged);
   Command(kResolution, kClicked);
-  EXPECT_EQ(std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize),
-            std::make_tuple(1280, 1024, 1024));
-
+  EXPECT_EQ(Window(), std::make_tuple(1280, 1024, 1024));
   Choose(kSoundCard, 2);
-  EXPECT_EQ(settings::SoundDevice, 2);
   Choose(kSoundCard, 3);  // past the end: nothing selected, nothing stored
-  EXPECT_EQ(Selection(kSoundCard), -1);
-  EXPECT_EQ(settings::SoundDevice, 2);
-  Choose(kResolution, 0);
-  EXPECT_EQ(settings::SoundDevice, 2);
+  EXPECT_EQ(std::make_pair(Selection(kSoundCard), settings::SoundDevice), std::make_pair(-1, 2));
 }
 
 TEST_F(StartupLogic, CheckBoxesFlipTheirOwnSettingOnly) {
   BeginDialog("x", {});
   bool fullScreenOff = false;  // Windowed stores the opposite
-  const std::pair<int, bool*> boxes[] = {{kWindowed, &fullScreenOff},
-                                         {kShowFPS, &settings::ShowFPS},
-                                         {kDisableSound, &settings::SoundOff},
-                                         {kLoopDemo, &settings::LoopDemo}};
+  const std::pair<int, bool*> boxes[] = {
+      {kWindowed, &fullScreenOff}, {kShowFPS, &settings::ShowFPS}, {kDisableSound, &settings::SoundOff},
+      {kLoopDemo, &settings::LoopDemo}};
   auto state = [&] {  // per box: 2 when its setting is on, + 1 when it shows a tick
     fullScreenOff = !settings::FullScreen;
     std::vector<int> v;
@@ -107,37 +104,26 @@ TEST_F(StartupLogic, CheckBoxesFlipTheirOwnSettingOnly) {
     want[i] = 3;
     EXPECT_EQ(state(), want) << boxes[i].first;
     Click(boxes[i].first);
-    want[i] = 0;
-    EXPECT_EQ(state(), want) << boxes[i].first;
+    EXPECT_EQ(state(), std::vector<int>(std::size(boxes), 0)) << boxes[i].first;
   }
   // VSync is greyed and takes no clicks; statics and the frame change nothing.
   EXPECT_FALSE(Enabled(kVSync));
   EXPECT_TRUE(Enabled(kWindowed));
-  for (int id : {kVSync, kStatic, kFrame}) Click(id);
-  Command(99, kClicked);
-  EXPECT_FALSE(Checked(kVSync));
-  EXPECT_FALSE(Destroyed());
+  for (int id : {kVSync, kStatic, kFrame, 99}) Click(id);
+  EXPECT_FALSE(Checked(kVSync) || Destroyed());
   EXPECT_TRUE(settings::FullScreen);
 }
 
 TEST_F(StartupLogic, QuitCloseBoxAndMnemonics) {
-  BeginDialog("x", {});
-  Click(kWindowed);
-  Click(kQuit);
-  EXPECT_TRUE(Destroyed());
-  EXPECT_FALSE(settings::StartPressed);
-
-  BeginDialog("x", {});
-  CloseBox();
-  EXPECT_TRUE(Destroyed());
-  EXPECT_FALSE(settings::StartPressed);
-
-  BeginDialog("x", {});
-  EXPECT_FALSE(Mnemonic('w'));  // "Windowed" marks no letter
-  EXPECT_FALSE(Mnemonic('&'));
-  EXPECT_TRUE(Mnemonic('q'));
-  EXPECT_FALSE(settings::StartPressed);
-
+  const std::function<void()> quits[] = {[] { Click(kWindowed), Click(kQuit); }, [] { CloseBox(); },
+                                         [] { EXPECT_TRUE(Mnemonic('q')); }};
+  for (const auto& quit : quits) {
+    BeginDialog("x", {});
+    EXPECT_FALSE(Mnemonic('w') || Mnemonic('&'));  // "Windowed" marks no letter
+    quit();
+    EXPECT_TRUE(Destroyed());
+    EXPECT_FALSE(settings::StartPressed);
+  }
   // Alt+S, then more input in the same batch: nothing acts once the window is gone.
   BeginDialog("x", {});
   EXPECT_TRUE(Mnemonic('S'));
@@ -145,36 +131,8 @@ TEST_F(StartupLogic, QuitCloseBoxAndMnemonics) {
   Click(kWindowed);
   Choose(kResolution, 3);
   EXPECT_FALSE(Mnemonic('q'));
-  EXPECT_TRUE(settings::StartPressed);
-  EXPECT_TRUE(settings::FullScreen);
+  EXPECT_TRUE(settings::StartPressed && settings::FullScreen);
   EXPECT_EQ(settings::ScreenWidth, 800);
-}
-
-TEST_F(StartupLogic, RerunKeepsTheBoxesButNotTheWindowSettings) {
-  BeginDialog("x", {"Card A", "Card B"});
-  for (int id : {kWindowed, kShowFPS, kDisableSound, kLoopDemo}) Click(id);
-  Choose(kResolution, 3);
-  Choose(kSoundCard, 2);
-  Click(kStart);
-
-  BeginDialog("x", {"Card A", "Card B"});
-  EXPECT_FALSE(settings::StartPressed);
-  EXPECT_TRUE(settings::FullScreen);
-  EXPECT_EQ(std::tie(settings::ScreenWidth, settings::ScreenHeight, settings::BlankTextureSize),
-            std::make_tuple(800, 600, 512));
-  EXPECT_TRUE(settings::ShowFPS && settings::SoundOff && settings::LoopDemo);
-  EXPECT_EQ(settings::SoundDevice, 2);
-  // The controls show the values they would change.
-  EXPECT_FALSE(Checked(kWindowed));
-  EXPECT_EQ(Selection(kResolution), 0);
-  EXPECT_TRUE(Checked(kShowFPS) && Checked(kDisableSound) && Checked(kLoopDemo));
-  EXPECT_EQ(Selection(kSoundCard), 2);
-  CloseBox();
-
-  // A device that has gone from the list falls back to the default output.
-  BeginDialog("x", {"Card A"});
-  EXPECT_EQ(settings::SoundDevice, 0);
-  EXPECT_EQ(Selection(kSoundCard), 0);
 }
 
 // The on-screen window: an observer reads back the first frame, then queues the input.
@@ -193,13 +151,11 @@ void ObserveFrame(int frame) {
     std::vector<uint8_t> shown(size_t(kWindowWidth) * kWindowHeight * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
-    bool same = true;
-    for (int y = 0; y < kLogoHeight; y += 3)
-      for (int x = 0; x < kLogoWidth; x += 3)
-        for (int ch = 0; ch < 3; ++ch)
-          same = same && std::abs(int(logo[(size_t(y) * kLogoWidth + x) * 4 + ch]) -
-                                  int(shown[(size_t(kWindowHeight - 1 - y) * kWindowWidth + x) * 4 + ch])) <= 2;
-    viewRun.logoMatches = same;
+    static_assert(kLogoWidth == kWindowWidth);
+    const size_t row = size_t(kWindowWidth) * 4;
+    viewRun.logoMatches = true;
+    for (size_t i = 0; i < row * kLogoHeight; ++i)
+      if (i % 4 != 3) viewRun.logoMatches &= std::abs(logo[i] - shown[(kWindowHeight - 1 - i / row) * row + i % row]) <= 2;
     for (SDL_Event& e : viewRun.input) SDL_PushEvent(&e);
   }
   if (frame > 50) {  // never hang on a window that ignores its input
@@ -209,40 +165,23 @@ void ObserveFrame(int frame) {
   }
 }
 
-class StartupView : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    ProgramStartSettings();
-    viewRun = ViewRun{};
-    SetFrameObserver(ObserveFrame);
-  }
-  void TearDown() override {
-    SetFrameObserver(nullptr);
-    ProgramStartSettings();
-  }
-};
-
-TEST_F(StartupView, AltSStartsAndClosingIsQuit) {
-  SDL_Event altS{};
+TEST_F(StartupLogic, OnScreenAltSStartsAndClosingIsQuit) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  SetFrameObserver(ObserveFrame);
+  SDL_Event altS{}, quit{};
   altS.type = SDL_KEYDOWN;
   altS.key.state = SDL_PRESSED;
   altS.key.keysym.sym = SDLK_s;
   altS.key.keysym.mod = KMOD_LALT;
-  viewRun.input = {altS};
-  RunSetupDialog("Intro");
-  ASSERT_GT(viewRun.frames, 0) << "the setup window never drew";
-  EXPECT_TRUE(viewRun.logoMatches);
-  EXPECT_TRUE(settings::StartPressed);
-  EXPECT_LT(viewRun.frames, 50);
-
-  SDL_Event quit{};
   quit.type = SDL_QUIT;
-  viewRun = ViewRun{0, false, {quit, altS}};
-  RunSetupDialog("Intro");
-  ASSERT_GT(viewRun.frames, 0);
-  EXPECT_FALSE(settings::StartPressed);
-  EXPECT_LT(viewRun.frames, 50);
+  for (const bool start : {true, false}) {
+    viewRun = ViewRun{0, false, start ? std::vector<SDL_Event>{altS} : std::vector<SDL_Event>{quit, altS}};
+    RunSetupDialog("Intro");
+    ASSERT_GT(viewRun.frames, 0) << "the setup window never drew";
+    EXPECT_TRUE(viewRun.logoMatches);
+    EXPECT_EQ(settings::StartPressed, start);
+    EXPECT_LT(viewRun.frames, 50);
+  }
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ struct RunResult {
 };
 
 inline std::string Slurp(const std::filesystem::path& p) {
-  auto b = ReadAll(p);
-  return std::string(b.begin(), b.end());
+  const auto b = ReadAll(p);
+  return {b.begin(), b.end()};
 }
 
 // Runs `command` through the shell with stdout and stderr captured.
@@ -29,20 +29,10 @@ inline RunResult Run(const std::string& command) {
   // ctest runs test processes side by side: the names must not collide.
   static const std::string tag = std::to_string(std::random_device{}());
   static int n = 0;
-  const auto dir = std::filesystem::temp_directory_path();
-  const std::string base = "qvl-run-" + tag + "-" + std::to_string(++n);
-  const auto out = dir / (base + ".out");
-  const auto err = dir / (base + ".err");
-  const std::string full = command + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(full.c_str());
-  RunResult r;
-#ifdef _WIN32
-  r.status = raw;
-#else
-  if (WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
-#endif
-  r.out = Slurp(out);
-  r.err = Slurp(err);
+  const auto base = std::filesystem::temp_directory_path() / ("qvl-run-" + tag + "-" + std::to_string(++n));
+  const std::string out = base.string() + ".out", err = base.string() + ".err";
+  const int raw = std::system((command + " >'" + out + "' 2>'" + err + "'").c_str());
+  RunResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return r;

@@ -24,21 +24,16 @@ constexpr int32_t NoneSize = 256;
 // only spin through calls that render nothing.
 constexpr int32_t MaxFollowers = 31;
 
-dllShared::fdSlider sliderInfo{};
-dllShared::fdTexture textureInfo{};
+opShape::ParamInfo info;
 
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   const TRenderToTextureParams* p = shape.SetAt(set);
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Render Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
+      return info.TextureOf("Select Render Texture", p->Texture, kind);
     case 1:
-      sliderInfo = {"Render beneath", 1, 15, p->RenderBeneath, 0};
-      if (kind) *kind = dllShared::kindSlider;
-      return &sliderInfo;
+      return info.SliderOf("Render beneath", 1, 15, p->RenderBeneath, kind);
     default:
       return nullptr;
   }

@@ -25,32 +25,23 @@ constexpr int32_t NoneSize = 10;
 // The first draw mode past the three that draw.
 constexpr uint8_t DrawNothing = 3;
 
-dllShared::fdSlider sliderInfo{};
-dllShared::fdTexture textureInfo{};
+opShape::ParamInfo info;
 dllShared::fdPosition positionInfo{};
-
-void* Slider(const char* label, int32_t max, int32_t value, uint8_t* kind) {
-  sliderInfo = {label, 0, max, value, 0};
-  if (kind) *kind = dllShared::kindSlider;
-  return &sliderInfo;
-}
 
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   const TShowImageParams* p = shape.SetAt(set);
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
+      return info.TextureOf("Select Texture", p->Texture, kind);
     case 1:
-      return Slider("Size/Zoom", 512, dllShared::ToSlider(p->Zoom, SliderScale), kind);
+      return info.SliderOf("Size/Zoom", 0, 512, dllShared::ToSlider(p->Zoom, SliderScale), kind);
     case 2:
-      return Slider("Draw Mode", 2, p->DrawMode, kind);
+      return info.SliderOf("Draw Mode", 0, 2, p->DrawMode, kind);
     case 3:
-      return Slider("Blend Mode", 4, p->BlendMode, kind);
+      return info.SliderOf("Blend Mode", 0, 4, p->BlendMode, kind);
     case 4:
-      return Slider("Alpha", 512, dllShared::ToSlider(p->Alpha, SliderScale), kind);
+      return info.SliderOf("Alpha", 0, 512, dllShared::ToSlider(p->Alpha, SliderScale), kind);
     case 5:
       // The picture lies in the x/y plane, but the position editor moves
       // things in x and z: the editor's z is the picture's y.

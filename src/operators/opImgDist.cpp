@@ -27,28 +27,19 @@ constexpr int32_t NoneSize = 10;
 // draws a bounded picture.
 constexpr int32_t MaxStrips = 65536;
 
-dllShared::fdSlider sliderInfo{};
-dllShared::fdTexture textureInfo{};
-
-void* Slider(const char* label, int32_t min, int32_t max, int32_t value, uint8_t* kind) {
-  sliderInfo = {label, min, max, value, 0};
-  if (kind) *kind = dllShared::kindSlider;
-  return &sliderInfo;
-}
+opShape::ParamInfo info;
 
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   const TImageDistortionParams* p = shape.SetAt(set);
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
-    case 1: return Slider("Damage", 0, 512, dllShared::ToSlider(p->Damage, SliderScale), kind);
-    case 2: return Slider("Quality", 10, 500, p->Quality, kind);
-    case 3: return Slider("Speed", 1, 10000, p->Speed, kind);
-    case 4: return Slider("X", -512, 512, dllShared::ToSlider(p->X, SliderScale), kind);
-    case 5: return Slider("Y", -512, 512, dllShared::ToSlider(p->Y, SliderScale), kind);
+      return info.TextureOf("Select Texture", p->Texture, kind);
+    case 1: return info.SliderOf("Damage", 0, 512, dllShared::ToSlider(p->Damage, SliderScale), kind);
+    case 2: return info.SliderOf("Quality", 10, 500, p->Quality, kind);
+    case 3: return info.SliderOf("Speed", 1, 10000, p->Speed, kind);
+    case 4: return info.SliderOf("X", -512, 512, dllShared::ToSlider(p->X, SliderScale), kind);
+    case 5: return info.SliderOf("Y", -512, 512, dllShared::ToSlider(p->Y, SliderScale), kind);
     default: return nullptr;
   }
 }

@@ -26,16 +26,9 @@ constexpr float SizeScale = 100.0f;
 // The model-view matrix as it was when this Render began.
 float modelView[16];
 
-dllShared::fdSlider sliderInfo{};
+opShape::ParamInfo info;
 dllShared::fdColor colorInfo{};
-dllShared::fdTexture textureInfo{};
 dllShared::fdPosition positionInfo{};
-
-void* Slider(const char* label, int32_t min, int32_t max, int32_t value, uint8_t* kind) {
-  sliderInfo = {label, min, max, value, 0};
-  if (kind) *kind = dllShared::kindSlider;
-  return &sliderInfo;
-}
 
 void* Position(const char* label, const dllShared::TVector3& v, uint8_t* kind) {
   positionInfo = {label, v.X, v.Y, v.Z, 0.1f};
@@ -48,22 +41,20 @@ void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
-    case 1: return Slider("Amount", 1, 512, p->Amount, kind);
-    case 2: return Slider("RandomSeed", 1, 32767, p->RandomSeed, kind);
-    case 3: return Slider("Global Speed", 1, 10000, p->GlobalSpeed, kind);
+      return info.TextureOf("Select Texture", p->Texture, kind);
+    case 1: return info.SliderOf("Amount", 1, 512, p->Amount, kind);
+    case 2: return info.SliderOf("RandomSeed", 1, 32767, p->RandomSeed, kind);
+    case 3: return info.SliderOf("Global Speed", 1, 10000, p->GlobalSpeed, kind);
     case 4:
       colorInfo = {"Color", dllShared::PackColor(p->Color.X, p->Color.Y, p->Color.Z)};
       if (kind) *kind = dllShared::kindColor;
       return &colorInfo;
     case 5: return Position("Startpos", p->StartPos, kind);
     case 6: return Position("Size", p->Size, kind);
-    case 7: return Slider("Particle Size", 1, 200, dllShared::ToSlider(p->ParticleSize, SizeScale), kind);
-    case 8: return Slider("X-Speed", -100, 100, p->XSpeed, kind);
-    case 9: return Slider("Y-Speed", -100, 100, p->YSpeed, kind);
-    case 10: return Slider("Z-Speed", -100, 100, p->ZSpeed, kind);
+    case 7: return info.SliderOf("Particle Size", 1, 200, dllShared::ToSlider(p->ParticleSize, SizeScale), kind);
+    case 8: return info.SliderOf("X-Speed", -100, 100, p->XSpeed, kind);
+    case 9: return info.SliderOf("Y-Speed", -100, 100, p->YSpeed, kind);
+    case 10: return info.SliderOf("Z-Speed", -100, 100, p->ZSpeed, kind);
     default: return nullptr;
   }
 }

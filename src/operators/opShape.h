@@ -112,6 +112,23 @@ struct Shape {
   }
 };
 
+// The descriptors a type's GetParamInfo hands out: one record per kind,
+// overwritten on every call.
+struct ParamInfo {
+  dllShared::fdSlider Slider{};
+  dllShared::fdTexture Texture{};
+  void* SliderOf(const char* label, int32_t min, int32_t max, int32_t value, uint8_t* kind) {
+    Slider = {label, min, max, value, 0};
+    if (kind) *kind = dllShared::kindSlider;
+    return &Slider;
+  }
+  void* TextureOf(const char* label, int32_t value, uint8_t* kind) {
+    Texture = {label, value};
+    if (kind) *kind = dllShared::kindTexture;
+    return &Texture;
+  }
+};
+
 // Refreshes a TextureSlot's cache when the set's texture number changes:
 // texture n is table entry n - 1; 0, or a number beyond the table, is none
 // and gets `noneSize` as its width and height.

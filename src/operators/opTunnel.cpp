@@ -20,29 +20,20 @@ constexpr int Segments = 30;
 constexpr float NearZ = -1.4f;
 constexpr double Pi = 3.14159265358979323846;
 
-dllShared::fdSlider sliderInfo{};
-dllShared::fdTexture textureInfo{};
-
-void* Slider(const char* label, int32_t min, int32_t max, int32_t value, uint8_t* kind) {
-  sliderInfo = {label, min, max, value, 0};
-  if (kind) *kind = dllShared::kindSlider;
-  return &sliderInfo;
-}
+opShape::ParamInfo info;
 
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   const TTunnelParams* p = shape.SetAt(set);
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
-    case 1: return Slider("Radius", 0, 512, dllShared::ToSlider(p->Radius, 512.0f), kind);
-    case 2: return Slider("Length", 1, 1024, dllShared::ToSlider(p->Length, 128.0f), kind);
-    case 3: return Slider("Rotation", -50, 50, p->Rotation, kind);
-    case 4: return Slider("Animation", 0, 10000, p->Animation, kind);
-    case 5: return Slider("Blending", 0, 3, p->Blending, kind);
-    case 6: return Slider("Alpha", 0, 512, dllShared::ToSlider(p->Alpha, 512.0f), kind);
+      return info.TextureOf("Select Texture", p->Texture, kind);
+    case 1: return info.SliderOf("Radius", 0, 512, dllShared::ToSlider(p->Radius, 512.0f), kind);
+    case 2: return info.SliderOf("Length", 1, 1024, dllShared::ToSlider(p->Length, 128.0f), kind);
+    case 3: return info.SliderOf("Rotation", -50, 50, p->Rotation, kind);
+    case 4: return info.SliderOf("Animation", 0, 10000, p->Animation, kind);
+    case 5: return info.SliderOf("Blending", 0, 3, p->Blending, kind);
+    case 6: return info.SliderOf("Alpha", 0, 512, dllShared::ToSlider(p->Alpha, 512.0f), kind);
     default: return nullptr;
   }
 }

@@ -31,8 +31,7 @@ struct TWobbleSlot : opShape::TextureSlot {
 
 opShape::Shape<TWobbleParams, TWobbleSlot> shape;
 
-dllShared::fdSlider sliderInfo{};
-dllShared::fdTexture textureInfo{};
+opShape::ParamInfo info;
 
 // A stored Grid of 0 draws nothing; one above the lattice draws the most
 // the lattice holds.
@@ -67,26 +66,18 @@ void FreeInstance(uint8_t slot) { shape.FreeInstance(slot); }
 void InitInstances(int32_t count) { shape.InitInstances(count); }
 void Restart() {}
 
-void* Slider(const char* label, int32_t min, int32_t max, int32_t value, uint8_t* kind) {
-  sliderInfo = {label, min, max, value, 0};
-  if (kind) *kind = dllShared::kindSlider;
-  return &sliderInfo;
-}
-
 void* GetParamInfo(int32_t set, int32_t param, uint8_t* kind) {
   const TWobbleParams* p = shape.SetAt(set);
   if (!p) return nullptr;
   switch (param) {
     case 0:
-      textureInfo = {"Select Texture", p->Texture};
-      if (kind) *kind = dllShared::kindTexture;
-      return &textureInfo;
-    case 1: return Slider("Grid", 1, 64, p->Grid, kind);
-    case 2: return Slider("Randomize", 0, 255, p->Randomize, kind);
-    case 3: return Slider("Blur", 0, 16, p->Blur, kind);
-    case 4: return Slider("Twirl", 0, 255, p->Twirl, kind);
-    case 5: return Slider("X-Anim", 0, 255, p->XAnim, kind);
-    case 6: return Slider("Y-Anim", 0, 255, p->YAnim, kind);
+      return info.TextureOf("Select Texture", p->Texture, kind);
+    case 1: return info.SliderOf("Grid", 1, 64, p->Grid, kind);
+    case 2: return info.SliderOf("Randomize", 0, 255, p->Randomize, kind);
+    case 3: return info.SliderOf("Blur", 0, 16, p->Blur, kind);
+    case 4: return info.SliderOf("Twirl", 0, 255, p->Twirl, kind);
+    case 5: return info.SliderOf("X-Anim", 0, 255, p->XAnim, kind);
+    case 6: return info.SliderOf("Y-Anim", 0, 255, p->YAnim, kind);
     default: return nullptr;
   }
 }

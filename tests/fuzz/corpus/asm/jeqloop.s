@@ -1,0 +1,6 @@
+PUSHI 1
+PUSHI 1
+SETCMP
+top:
+PUSHI top
+JEQ

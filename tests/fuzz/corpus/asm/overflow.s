@@ -1,0 +1,4 @@
+top:
+PUSHI 1
+PUSHI top
+JMP

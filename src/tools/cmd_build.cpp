@@ -385,15 +385,7 @@ int CmdBuild(int argc, char** argv) {
   }
   const char* in = nullptr;
   const char* out = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "-o") && i + 1 < argc && !out)
-      out = argv[++i];
-    else if (!in && argv[i][0] != '-')
-      in = argv[i];
-    else
-      in = out = nullptr, i = argc;
-  }
-  if (!in || !out) {
+  if (!InputAndOutput(argc, argv, in, out)) {
     std::fprintf(stderr, "qvl build: expected DESC.json -o FILE (see qvl build --help)\n");
     return ExitBadInput;
   }

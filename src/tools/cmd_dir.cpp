@@ -15,6 +15,19 @@ bool WantsHelp(int argc, char** argv) {
   return false;
 }
 
+bool InputAndOutput(int argc, char** argv, const char*& in, const char*& out) {
+  in = out = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "-o") && i + 1 < argc && !out)
+      out = argv[++i];
+    else if (!in && argv[i][0] != '-')
+      in = argv[i];
+    else
+      return in = out = nullptr, false;
+  }
+  return in && out;
+}
+
 namespace {
 
 // Opens `path` for the commands; prints why not and returns false.

@@ -23,4 +23,7 @@ int CmdDisasm(int argc, char** argv);
 // True when any argument is --help or -h.
 bool WantsHelp(int argc, char** argv);
 
+// Reads "IN -o OUT" in either order; false (both null) for anything else.
+bool InputAndOutput(int argc, char** argv, const char*& in, const char*& out);
+
 }  // namespace tools

@@ -92,14 +92,12 @@ TEST_F(StartupLogic, CheckBoxesFlipTheirOwnSettingOnly) {
     for (const auto& [id, setting] : boxes) v.push_back(*setting * 2 + Checked(id));
     return v;
   };
-  for (size_t i = 0; i < std::size(boxes); ++i) {
-    std::vector<int> want(std::size(boxes), 0);
-    Click(boxes[i].first);
-    want[i] = 3;
-    EXPECT_EQ(state(), want) << boxes[i].first;
-    Click(boxes[i].first);
-    EXPECT_EQ(state(), std::vector<int>(std::size(boxes), 0)) << boxes[i].first;
-  }
+  std::vector<int> want(std::size(boxes), 0);
+  for (size_t i = 0; i < std::size(boxes); ++i)
+    for (const int shown : {3, 0}) {
+      Click(boxes[i].first), want[i] = shown;
+      EXPECT_EQ(state(), want) << boxes[i].first;
+    }
   // VSync is greyed and takes no clicks; statics and the frame change nothing.
   EXPECT_FALSE(Enabled(kVSync) || !Enabled(kWindowed));
   for (int id : {kVSync, kStatic, kFrame, 99}) Click(id);

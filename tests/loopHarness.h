@@ -1,8 +1,6 @@
-// Test helper: one run of the frame loop on a scripted message queue, a
-// controlled tick source and a music stand-in.
+// One run of the frame loop on a scripted message queue, a controlled tick source and a music stand-in.
 #pragma once
 
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -47,8 +45,7 @@ struct LoopRun {
     mainloop::TLoopPlatform p;
     p.PeekMessage = [&](openglx::TMessage& m) {
       if (queue.empty()) return false;
-      m = queue.front();
-      queue.pop_front();
+      m = queue.front(), queue.pop_front();
       return true;
     };
     // The loop reads the start tick first; the first frame comes `step` ms later.
@@ -61,9 +58,7 @@ struct LoopRun {
     };
     p.FrameFault = [&](const std::string& m) { faults.push_back(m); };
     p.SwapBuffers = [&] {
-      ++swaps;
-      now += step;
-      if (!held) music += musicStep;
+      ++swaps, now += step, music += held ? 0 : musicStep;
       const int n = static_cast<int>(frames.size());
       if (between) between(n);
       for (const openglx::TMessage& m : after[n]) queue.push_back(m);

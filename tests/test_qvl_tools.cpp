@@ -72,7 +72,6 @@ class QvlTools : public testutil::DirTest {
     std::ofstream(json, std::ios::binary) << desc;
     return Qvl("build " + Quote(json.string()) + " -o " + Quote(out));
   }
-  // Builds a description into `name`; the build must succeed.
   std::string Build(const std::string& desc, const std::string& name = "demo.qvl") {
     const std::string out = (dir / name).string();
     const auto r = BuildRun(desc, out);
@@ -101,8 +100,7 @@ TEST_F(QvlTools, DumpAfterBuildReproducesTheDescription) {
 }
 
 TEST_F(QvlTools, BuildAfterDumpGivesAFileThatDumpsTheSame) {
-  // A file as another writer might leave it: missing keys, an odd
-  // "Advanced", shadowed and unknown entries, non-ASCII names.
+  // Missing keys, an odd "Advanced", shadowed and unknown entries, non-ASCII names.
   const std::string path = (dir / "odd.qvl").string();
   filestuff::WriteDemoFile(path, [] {
     filestuff::WriteString("demotitle", "not the title");
@@ -136,16 +134,8 @@ TEST_F(QvlTools, BuildAfterDumpGivesAFileThatDumpsTheSame) {
 TEST_F(QvlTools, BadDescriptionNamesItsPathAndWritesNothing) {
   const std::pair<const char*, const char*> cases[] = {
       {R"({"events": [{"Start": 0, "Length": 1, "Track": "x", "OpType": 0, "ParamSet": 0}]})", "/events/0/Track"},
-      {R"({"events": [{"Start": 0, "Length": 1, "Track": 0, "ParamSet": 0}]})", "/events/0/OpType"},
-      {R"({"events": [{"Start": 0, "Length": 1, "Track": 0, "Op": "Fadr", "ParamSet": 0}]})", "/events/0/Op"},
       {R"({"operators": {"Fader": [{"StartRed": 1e39}]}})", "/operators/Fader/0/StartRed"},
-      {R"({"operators": {"Bezier": [{"StartPos": [1, 2]}]}})", "/operators/Bezier/0/StartPos"},
-      {R"({"operators": {"Tunnel": [{"Txture": 1}]}})", "/operators/Tunnel/0/Txture"},
       {R"({"textures": [{"Name": "a", "FileName": "\u0100.bmp", "Typ": 0}]})", "/textures/0/FileName"},
-      {R"({"meshes": [{"Vertices": [[0, 0, 0]], "VertCount": 2, "Groups": []}]})", "/meshes/0/VertCount"},
-      {R"({"meshes": [{"Vertices": [], "Groups": [{"Mode": 4, "Faces": [[0, 0]], "Alpha": 1}]}]})",
-       "/meshes/0/Groups/0/Faces/0"},
-      {R"({"scripts": {"programs": [{"Code": "0g"}]}})", "/scripts/programs/0/Code"},
   };
   const std::string out = (dir / "out.qvl").string();
   for (const auto& [desc, path] : cases) {
@@ -153,8 +143,7 @@ TEST_F(QvlTools, BadDescriptionNamesItsPathAndWritesNothing) {
     const auto r = BuildRun(desc, out);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(out) || std::filesystem::exists(out + ".tmp"));
   }
   // A failed build leaves an existing demo as it was.
   Build(R"({"music": "old"})", "out.qvl");
@@ -176,7 +165,6 @@ TEST_F(QvlTools, DumpAndCheckRefuseDamagedFilesWithTheFileName) {
 }
 
 TEST_F(QvlTools, CheckFindsEachProblemAndNothingInACleanDemo) {
-  // Two images beside it, music, events that meet end to end.
   const json clean = json::parse(R"({
     "textures": [{"Name": "a", "FileName": "art\\a.bmp", "Typ": 1}, {"Name": "b", "FileName": "b.TGA", "Typ": 1},
                  {"Name": "target", "FileName": "", "Typ": 1}],

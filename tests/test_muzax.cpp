@@ -55,6 +55,31 @@ TEST(MuzaxClock, FollowsTheTimerSmoothlyThroughLateCallbacks) {
   EXPECT_LT(largestLag, 1.5 * 44.1);
 }
 
+// Steps {frames given, frames asked, tick}; given < 0: a read at that tick
+// expecting `asked` frames. Ticks and frames are milliseconds here.
+TEST(MuzaxClock, HoldsOnStallsAndDropsAnchorsAfterAGap) {
+  struct Step {
+    int given, asked;
+    uint64_t tick;
+  };
+  const std::vector<Step> runs[] = {
+      // The device stops asking: the clock holds, an older tick never takes it back.
+      {{-1, 0, 50}, {20, 20, 100}, {-1, 0, 110}, {20, 20, 120}, {20, 20, 140}, {-1, 30, 150}, {-1, 60, 500},
+       {-1, 60, 145}},
+      // A short buffer (the ring ran dry) drops the anchors from before it.
+      {{20, 20, 0}, {20, 20, 20}, {5, 20, 40}, {20, 20, 60}, {-1, 42, 62}, {-1, 45, 75}, {20, 20, 80},
+       {20, 20, 100}, {-1, 75, 110}},  // 90 if reckoned from before the gap
+  };
+  for (const auto& run : runs) {
+    muzax::TMusicClock c;
+    c.ticksPerSecond = c.rate = 1000;
+    muzax::ClockSeek(c, 0, 0);
+    for (const Step& s : run)
+      if (s.given >= 0) muzax::ClockCallback(c, s.given, s.asked, s.tick);
+      else EXPECT_EQ(muzax::ClockFrames(c, s.tick), s.asked) << "at " << s.tick;
+  }
+}
+
 class MuzaxPlayback : public testing::Test {
  protected:
   void SetUp() override {

@@ -23,7 +23,7 @@ class OpEffectsB : public OpGLTest {
   dllShared::fOperator tunnel_{};
 };
 
-TEST_F(OpEffectsB, TunnelTurnsAndFlowsWithElapsed) {
+TEST_F(OpEffectsB, TunnelTurnsFlowsBlendsAndRestores) {
   Ortho(1.0, 0.0, 100.0);  // window = (x + 1) * 128, depth = -z / 100
   struct { int32_t rotation, animation, elapsed; double degrees; float s0; } const cases[] = {
       {500, 1000, 250, 0.5, 0.25f}, {500, 1000, 1000, 2, 0}, {-50, 1000, 1000, -20, 0}, {0, 0, 1234, 0, 0},
@@ -41,18 +41,18 @@ TEST_F(OpEffectsB, TunnelTurnsAndFlowsWithElapsed) {
         EXPECT_TRUE(!top || std::hypot(v.x - (1.0 - 0.5 * std::sin(a)) * 128.0, v.y - (1.0 + 0.5 * std::cos(a)) * 128.0) < 0.03);
       }
   }
-}
 
-TEST_F(OpEffectsB, TunnelBlendTableTextureAndTheStateItLeaves) {
+  // The blend table, the texture and the state it leaves.
   const int32_t red = AddSolidTexture({255, 0, 0, 255});
   const GLuint redName = texMan::TextureTable[0].GLName;
   // wall: near the bottom edge, 16% along the tube: alpha 0.84
-  struct { int32_t blending, texture; GLenum src, dst; GLuint bound; RGBA wall; } const cases[] = {
+  struct { int32_t blending, texture; GLenum src, dst; GLuint bound; RGBA wall; } const blends[] = {
       {0, red, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, redName, {214, 0, 0, 0}}, {1, 0, GL_SRC_ALPHA, GL_ONE, 0, {214, 214, 214, 0}},
       {2, 7, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_COLOR, 0, {214, 214, 214, 0}},  // beyond the table
       {3, red, GL_ONE_MINUS_DST_COLOR, GL_ONE_MINUS_SRC_COLOR, redName, {255, 0, 0, 0}},
       {7, -3, GL_ZERO, GL_ONE, 0, {0, 0, 0, 0}}};  // the caller's function stays
-  for (const auto& c : cases) {
+  SetSize(256, 256);  // back to the perspective
+  for (const auto& c : blends) {
     SCOPED_TRACE(c.blending);
     ResetState(), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT), glBlendFunc(GL_ZERO, GL_ONE), glTranslatef(0, 0, 0.001f);
     const Matrix before = CurrentMatrix(GL_MODELVIEW_MATRIX);
@@ -66,15 +66,14 @@ TEST_F(OpEffectsB, TunnelBlendTableTextureAndTheStateItLeaves) {
   ResetState(), glClear(GL_COLOR_BUFFER_BIT);
   tunnel_.Render(static_cast<uint8_t>(tunnel_.CreateInstance(tunnel_.NewParamSet())), 256, 256, 0, 0, 0, 1);
   EXPECT_TRUE(NearRGB(ReadPixel(128, 2), {0, 0, 0, 0}, 0)) << "a new set is invisible";
-}
 
-TEST_F(OpEffectsB, TunnelEditingEntriesRoundTrip) {
+  // The editing entries round-trip.
   const int32_t set = tunnel_.NewParamSet();
   const auto& p = opTunnel::Sets()[static_cast<size_t>(set)];
-  struct { int32_t param; const char* label; int32_t min, max, in; const float* field; float stored; } const cases[] = {
+  struct { int32_t param; const char* label; int32_t min, max, in; const float* field; float stored; } const edits[] = {
       {1, "Radius", 0, 512, 358, &p.Radius, 0.69921875f}, {2, "Length", 1, 1024, 256, &p.Length, 2.0f},
       {3, "Rotation", -50, 50, -50, nullptr, 0}};
-  for (const auto& c : cases) {
+  for (const auto& c : edits) {
     tunnel_.SetParamValue(set, c.param, &c.in);
     uint8_t kind = 99;
     const auto* info = static_cast<const dllShared::fdSlider*>(tunnel_.GetParamInfo(set, c.param, &kind));

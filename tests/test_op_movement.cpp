@@ -81,8 +81,7 @@ TEST_F(OpMovement, LinearBezierAndSinemovePaths) {
 TEST_F(OpMovement, ChainedMoversAddUpAndPassAlphaAndSizeOn) {
   opEfFade::Sets().push_back({0.4f, 0.4f});
   opLinear::Sets().push_back({{1, 0, 0}, {1, 0, 0}, {}, {}, 0, {0, 0, 0}});
-  opBezier::TBezierParams b{};
-  b.StartPos = b.MiddlePos = b.EndPos = {0, 2, 0}, opBezier::Sets().push_back(b);
+  opBezier::Sets().push_back({{0, 2, 0}, {0, 2, 0}, {0, 2, 0}, {}, {}, {}});
   opSineMove::Sets().push_back({{0, 0, -3}, {0, 0, -3}, {0, 0, 90}, {0, 0, 90}, 1000});
   for (uint8_t track = 0; int32_t type : {typeEffectFader, typeLinear, typeBezier, typeSineMove, typeProbe, typeProbe})
     AddEvent(0, 1000, track++, type, 0);
@@ -103,8 +102,7 @@ TEST_F(OpMovement, AFreeSlotDrawsAndRendersNothing) {
     Op(type).Render(2, Width(), Height(), 0, 0, 0.5f, 1), Op(type).Render(255, Width(), Height(), 0, 0, 0.5f, 1);
     EXPECT_EQ(scheduler::TrackPos, 0) << type;
   }
-  EXPECT_TRUE(probeCalls.empty() && scheduler::DemoFinished == 0);
-  EXPECT_EQ(ReadPixel(Width() / 2, Height() / 2), (RGBA{0, 0, 0, 0}));
+  EXPECT_TRUE(probeCalls.empty() && scheduler::DemoFinished == 0 && ReadPixel(Width() / 2, Height() / 2) == (RGBA{0, 0, 0, 0}));
   EXPECT_EQ(Op(typeFader).CreateInstance(1), -1);  // no set 1
 }
 

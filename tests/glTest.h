@@ -1,5 +1,5 @@
-// GL test fixture: one shared offscreen context (opened on first use), and
-// every test starts from the player's baseline state on a cleared drawable.
+// GL test fixture: one shared offscreen context (opened on first use); every test starts from the
+// player's baseline state on a cleared drawable.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,11 +37,9 @@ struct TexLevel {
 };
 inline TexLevel ReadTexLevel0(GLuint name) {
   TexLevel l;
-  glBindTexture(GL_TEXTURE_2D, name);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &l.w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &l.h);
+  glBindTexture(GL_TEXTURE_2D, name), glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &l.w), glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &l.h);
   l.px.resize(static_cast<size_t>(l.w) * static_cast<size_t>(l.h));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, l.px.data());
   return l;
 }
@@ -54,9 +52,7 @@ class GLTest : public ::testing::Test {
     std::string error;
     // No skip: GL tests must run in CI, so a missing context is a failure.
     ASSERT_TRUE(offscreen::Open(kDefaultSize, kDefaultSize, &error)) << "no offscreen GL context: " << error;
-    SetSize(kDefaultSize, kDefaultSize);
-    ResetState();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetSize(kDefaultSize, kDefaultSize), ResetState(), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   }
 
   void TearDown() override {
@@ -66,46 +62,24 @@ class GLTest : public ::testing::Test {
 
   // Resizes the drawable; viewport and projection follow.
   void SetSize(int w, int h) {
-    width_ = w;
-    height_ = h;
-    offscreen::Resize(w, h);
-    glViewport(0, 0, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
+    width_ = w, height_ = h, offscreen::Resize(w, h), glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION), glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(w) / static_cast<double>(h > 0 ? h : 1), 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW), glLoadIdentity();
   }
 
   static void ResetState() {
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_ALPHA_TEST);
-    glClearColor(0, 0, 0, 0);
-    glShadeModel(GL_SMOOTH);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glDepthMask(GL_TRUE);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(1, 1, 1, 1);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glBindTexture(GL_TEXTURE_2D, 0), glDisable(GL_LIGHTING), glDisable(GL_CULL_FACE), glDisable(GL_ALPHA_TEST);
+    glClearColor(0, 0, 0, 0), glShadeModel(GL_SMOOTH), glClearDepth(1.0), glEnable(GL_DEPTH_TEST), glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE), glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST), glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_BLEND), glEnable(GL_TEXTURE_2D), glColor4f(1, 1, 1, 1), glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4), glMatrixMode(GL_TEXTURE), glLoadIdentity(), glMatrixMode(GL_MODELVIEW), glLoadIdentity();
   }
 
   // One pixel of the current read buffer; (0, 0) is the bottom-left corner.
   static RGBA ReadPixel(int x, int y) {
     std::array<uint8_t, 4> p{};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1), glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
     return {p[0], p[1], p[2], p[3]};
   }
 

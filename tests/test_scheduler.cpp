@@ -10,20 +10,14 @@
 
 namespace {
 
-struct Call {
-  char what;  // 'C'reate, 'F'ree, 'R'ender
-  int32_t slot, width, height, time, elapsed;
-  float progress, alpha;
-};
+struct Call { char what /* 'C'reate, 'F'ree, 'R'ender */; int32_t slot, width, height, time, elapsed; float progress, alpha; };
 
-// One fake type: records every call, hands out slots 0..7, and can be told
-// to render a number of following tracks with its own size and alpha.
+// One fake type: records every call, hands out slots 0..7, and can be told to render a number of
+// following tracks with its own size and alpha.
 struct Fake {
   std::vector<Call> calls;
-  bool used[8] = {};
-  bool refuse = false;
-  int follow = 0;
-  int32_t followW = 0, followH = 0;
+  bool used[8] = {}, refuse = false;
+  int follow = 0, followW = 0, followH = 0;
   float followAlpha = 1.0f;
 };
 Fake fakes[2];
@@ -42,56 +36,37 @@ void Free(uint8_t slot) {
 }
 template <int N>
 void Render(uint8_t slot, int32_t w, int32_t h, int32_t t, int32_t elapsed, float p, float a) {
-  Fake& f = fakes[N];
-  f.calls.push_back({'R', slot, w, h, t, elapsed, p, a});
-  for (int i = 0; i < f.follow; ++i) dllShared::Host.RenderFollowing(f.followW, f.followH, t, f.followAlpha, 0);
+  fakes[N].calls.push_back({'R', slot, w, h, t, elapsed, p, a});
+  for (int i = 0; i < fakes[N].follow; ++i) dllShared::Host.RenderFollowing(fakes[N].followW, fakes[N].followH, t, fakes[N].followAlpha, 0);
 }
 
 class Scheduler : public ::testing::Test {
  protected:
   void SetUp() override {
-    registry::Startup();
-    registry::RegisterOperators();
+    registry::Startup(), registry::RegisterOperators();
     std::copy_n(registry::Operators, 2, saved);
-    for (int n = 0; n < 2; ++n) fakes[n] = Fake{};
+    fakes[0] = fakes[1] = Fake{};
     ops[0] = {"fake0", 0, 0, nullptr, nullptr, nullptr, nullptr, Create<0>, Free<0>, Render<0>, nullptr, nullptr};
     ops[1] = {"fake1", 0, 1, nullptr, nullptr, nullptr, nullptr, Create<1>, Free<1>, Render<1>, nullptr, nullptr};
-    registry::Operators[0] = &ops[0];
-    registry::Operators[1] = &ops[1];
-    scheduler::Startup();
-    scheduler::RenderWidth = 800;
-    scheduler::RenderHeight = 600;
-    scheduler::UseDemoData(&data);
+    registry::Operators[0] = &ops[0], registry::Operators[1] = &ops[1];
+    scheduler::Startup(), scheduler::RenderWidth = 800, scheduler::RenderHeight = 600, scheduler::UseDemoData(&data);
   }
-  void TearDown() override {
-    std::copy_n(saved, 2, registry::Operators);
-    scheduler::UseDemoData(nullptr);
-  }
+  void TearDown() override { std::copy_n(saved, 2, registry::Operators), scheduler::UseDemoData(nullptr); }
   void Add(int32_t start, int32_t length, uint8_t track, int32_t type = 0, int32_t set = 0) {
     data.Events.push_back({start, length, track, {0, 0, 0}, type, set});
     data.EventCount = static_cast<int32_t>(data.Events.size());
   }
-  std::vector<Call> Renders(int n = 0) {
+  static std::vector<Call> Renders() {
     std::vector<Call> r;
-    for (const Call& c : fakes[n].calls)
-      if (c.what == 'R') r.push_back(c);
+    std::copy_if(fakes[0].calls.begin(), fakes[0].calls.end(), std::back_inserter(r), [](const Call& c) { return c.what == 'R'; });
     return r;
   }
-  std::vector<int32_t> Elapsed() {
+  static std::vector<int32_t> Elapsed() {
     std::vector<int32_t> e;
     for (const Call& c : Renders()) e.push_back(c.elapsed);
     return e;
   }
-  int Frees() {
-    int n = 0;
-    for (const Fake& f : fakes)
-      for (const Call& c : f.calls) n += c.what == 'F';
-    return n;
-  }
-  void Frame(int32_t t) {
-    for (auto& f : fakes) f.calls.clear();
-    scheduler::RenderTracks(t);
-  }
+  static void Frame(int32_t t) { fakes[0].calls.clear(), fakes[1].calls.clear(), scheduler::RenderTracks(t); }
 
   scheduler::TDemoData data;
   dllShared::fOperator ops[2];
@@ -99,9 +74,7 @@ class Scheduler : public ::testing::Test {
 };
 
 TEST_F(Scheduler, BackToBackEventsShareTheirBoundary) {
-  Add(0, 1000, 0, 0, 5);
-  Add(1000, 1000, 0, 0, 6);
-  Frame(1000);
+  Add(0, 1000, 0, 0, 5), Add(1000, 1000, 0, 0, 6), Frame(1000);
   ASSERT_EQ(Elapsed(), std::vector<int32_t>{1000});
   EXPECT_FLOAT_EQ(Renders()[0].progress, 1.0f);
   EXPECT_EQ(fakes[0].calls[0].width, 5);  // bound to the first event's set
@@ -110,16 +83,12 @@ TEST_F(Scheduler, BackToBackEventsShareTheirBoundary) {
   const auto& c = fakes[0].calls;
   ASSERT_EQ(c.size(), 3u);
   EXPECT_EQ(std::make_tuple(c[0].what, c[1].what, c[1].width, c[2].what), std::make_tuple('F', 'C', 6, 'R'));
-  EXPECT_EQ(std::make_tuple(c[2].elapsed, c[2].width, c[2].alpha), std::make_tuple(1, 800, 1.0f));
-  EXPECT_FLOAT_EQ(c[2].progress, 0.001f);
+  EXPECT_EQ(std::make_tuple(c[2].elapsed, c[2].width, c[2].alpha, c[2].progress), std::make_tuple(1, 800, 1.0f, 0.001f));
 }
 
 TEST_F(Scheduler, OverlappingEventsPlayTheOneThatEndsFirst) {
-  Add(0, 10000, 2, 0, 1);  // A
-  Add(1000, 1000, 2, 0, 2);  // B
-  Frame(0);
-  EXPECT_TRUE(Renders().empty());  // B is bound and waits for its start
-  ASSERT_EQ(fakes[0].calls.size(), 1u);
+  Add(0, 10000, 2, 0, 1), Add(1000, 1000, 2, 0, 2), Frame(0);  // A, B
+  ASSERT_EQ(fakes[0].calls.size(), 1u);  // B is bound and waits for its start
   EXPECT_EQ(fakes[0].calls[0].width, 2);
   Frame(999);
   EXPECT_TRUE(fakes[0].calls.empty());  // the slot is held meanwhile
@@ -131,27 +100,19 @@ TEST_F(Scheduler, OverlappingEventsPlayTheOneThatEndsFirst) {
 }
 
 TEST_F(Scheduler, JumpOverAnEventWithoutResetSkipsIt) {
-  Add(100, 200, 0, 0, 1);
-  Add(400, 200, 0, 0, 2);
-  Frame(150);
-  Frame(1000);  // past both
+  Add(100, 200, 0, 0, 1), Add(400, 200, 0, 0, 2), Frame(150), Frame(1000);  // past both
   EXPECT_TRUE(Renders().empty());
   EXPECT_EQ(scheduler::Tracks[0].OpType, scheduler::TrackNothingLeft);
-  // A reset makes the track search again from scratch.
-  scheduler::ResetTracks();
+  scheduler::ResetTracks();  // the track searches again from scratch
   EXPECT_EQ(scheduler::Tracks[0].OpType, scheduler::TrackSearch);
   Frame(450);
   EXPECT_EQ(Elapsed(), std::vector<int32_t>{50});
 }
 
 TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
-  fakes[1] = {.follow = 2, .followW = 64, .followH = 32, .followAlpha = 0.25f};
-  Add(0, 1000, 3, 1);
-  Add(0, 1000, 4, 0, 4);
-  Add(0, 1000, 5, 0, 5);
-  Add(0, 1000, 6, 0, 6);
-  Frame(500);
-  auto r = Renders(0);
+  fakes[1].follow = 2, fakes[1].followW = 64, fakes[1].followH = 32, fakes[1].followAlpha = 0.25f;
+  Add(0, 1000, 3, 1), Add(0, 1000, 4, 0, 4), Add(0, 1000, 5, 0, 5), Add(0, 1000, 6, 0, 6), Frame(500);
+  auto r = Renders();
   ASSERT_EQ(r.size(), 3u);
   // Tracks 4 and 5 with the caller's size and alpha, then the walk resumes at 6.
   EXPECT_EQ(std::make_tuple(r[0].width, r[0].height, r[0].alpha, r[1].width), std::make_tuple(64, 32, 0.25f, 64));
@@ -160,50 +121,36 @@ TEST_F(Scheduler, KindOneOperatorRendersFollowingTracksWithItsOwnValues) {
 
 TEST_F(Scheduler, RenderFollowingPastTheLastTrackAndTracksAbove31DoNothing) {
   fakes[1].follow = 3;
-  Add(0, 1000, 30, 1);
-  Add(0, 1000, 31, 0);
-  Add(0, 1000, 32);
-  Add(0, 1000, 255);
-  Frame(10);
+  Add(0, 1000, 30, 1), Add(0, 1000, 31, 0), Add(0, 1000, 32), Add(0, 1000, 255), Frame(10);
   EXPECT_EQ(fakes[0].calls.size(), 2u);  // track 31 bound and rendered, nothing above
   EXPECT_EQ(scheduler::TrackPos, scheduler::TrackCount);
 }
 
 TEST_F(Scheduler, SearchHorizonIsInclusive) {
-  Add(0, 999999999, 0, 0, 1);
-  Add(0, 1000000000, 1, 0, 2);
-  Frame(0);  // track 2 has no events: nothing left
+  Add(0, 999999999, 0, 0, 1), Add(0, 1000000000, 1, 0, 2), Frame(0);  // track 2 has no events: nothing left
   EXPECT_EQ((std::array{scheduler::Tracks[0].OpType, scheduler::Tracks[1].OpType, scheduler::Tracks[2].OpType}),
             (std::array{0, scheduler::TrackNothingLeft, scheduler::TrackNothingLeft}));
 }
 
 TEST_F(Scheduler, EndIsComputedWithoutOverflow) {
-  Add(2147483000, 2000, 0);  // ends beyond the int32 range
-  Frame(2147483600);
+  Add(2147483000, 2000, 0), Frame(2147483600);  // ends beyond the int32 range
   EXPECT_EQ(Elapsed(), std::vector<int32_t>{600});
-  Add(-2147483647, 1, 1);  // ended long ago, never chosen
-  scheduler::ResetTracks();
-  Frame(0);
+  Add(-2147483647, 1, 1), scheduler::ResetTracks(), Frame(0);  // ended long ago, never chosen
   EXPECT_EQ(scheduler::Tracks[1].OpType, scheduler::TrackNothingLeft);
 }
 
 TEST_F(Scheduler, ZeroLengthEventMetAtItsStartHasProgressOne) {
-  Add(500, 0, 0);
-  Frame(500);
-  auto r = Renders();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].progress, 1.0f);
+  Add(500, 0, 0), Frame(500);
+  ASSERT_EQ(Renders().size(), 1u);
+  EXPECT_EQ(Renders()[0].progress, 1.0f);
   Frame(501);
   EXPECT_TRUE(Renders().empty());
 }
 
 TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
   fakes[0].refuse = true;
-  Add(0, 100, 0, 0);
-  Add(200, 100, 0, 0);
-  Add(0, 100, 1, 99);  // no such operator type
-  Add(0, 100, 2, -2);  // a negative type is no operator either
-  Add(0, 1000, 5, 1);
+  Add(0, 100, 0, 0), Add(200, 100, 0, 0), Add(0, 1000, 5, 1);
+  Add(0, 100, 1, 99), Add(0, 100, 2, -2);  // no such operator type, nor a negative one
   Frame(50);
   EXPECT_TRUE(Renders().empty());
   EXPECT_EQ(scheduler::Tracks[0].Slot, -1);
@@ -211,10 +158,11 @@ TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
   EXPECT_EQ(fakes[0].calls.size(), 0u);  // held, not searched again
   fakes[0].refuse = false;
   Frame(250);  // the held event ended: search again, this time with a slot
+  const auto frees = [] { int n = 0; for (const Fake& f : fakes) for (const Call& c : f.calls) n += c.what == 'F'; return n; };
   ASSERT_EQ(Renders().size(), 1u);
-  EXPECT_EQ(Frees(), 0);
+  EXPECT_EQ(frees(), 0);
   scheduler::ResetTracks();  // frees every held instance, and only those
-  EXPECT_EQ(Frees(), 2);
+  EXPECT_EQ(frees(), 2);
   for (const auto& t : scheduler::Tracks) EXPECT_EQ(t.OpType, scheduler::TrackSearch);
 }
 

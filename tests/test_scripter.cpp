@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 enum : uint8_t {
   LOADI = 1, LOADF = 3, STOREI = 4, STOREF = 5, DIVI = 7, ADDI = 8, SUBI = 9, DIVF = 11, SUBF = 13,
   SINF = 14, STARTUBE = 15, JMP = 24, COLOR3 = 28, COLOR4 = 29, BINDTEX = 38, SETCMP = 45, JEQ = 46,
-  MODI = 47, LIGHTV = 48, FTOI = 54, BEAT = 73, QUAD = 91, BOX = 92, SPHERE = 94, DISC = 95, SHADOW = 100};
+  MODI = 47, LIGHTV = 48, FTOI = 54, BEAT = 73, QUAD = 91, BOX = 92, SPHERE = 94, DISC = 95, RAYS = 99,
+  SHADOW = 100};
 
 // A program under construction: I() and F() are PUSHI and PUSHF.
 struct P {
@@ -182,6 +183,14 @@ TEST_F(Script, ShapesTexturesAndLights) {
     EXPECT_EQ(std::memcmp(negative[i].a, calls[i].a, sizeof calls[i].a), 0) << i;
   EXPECT_TRUE(Only("Begin").size() == 4u && Only("V").size() == 4u * 18u);
   EXPECT_NEAR(Only("V")[0].a[1], -2 * std::cos(3.14159265 / 4), 1e-6);  // lat1 of band 0
+
+  calls.clear();  // RAYS k = 2: each segment ends at twice its start, white fading out
+  Run(P().I(4).F(2).F(1).Op({RAYS}));
+  v = Only("V");
+  ASSERT_EQ(v.size(), 2u * 5u * 2u);
+  for (size_t i = 0; i < v.size(); i += 2)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(v[i + 1].a[c], 2 * v[i].a[c]);
+  EXPECT_TRUE(calls.back().name == "End" && Only("C").back().a[3] == 0.0f);
 
   calls.clear();  // STARTUBE n = 0 begins and ends and leaves the colour alone; BOX takes hx from the top
   Run(P().I(0).F(1).F(1).F(0).F(1).Op({STARTUBE}).F(3).F(2).F(1).Op({BOX}));

@@ -107,8 +107,9 @@ void ShadowRun(const Inputs& in, const float* xyz) {
 // of the code.
 constexpr std::array<uint8_t, 256> OperandLengths() {
   std::array<uint8_t, 256> a{};
-  for (int c = 0; c < 256; ++c)
-    if (const opcodes::TInstr* i = opcodes::Find(static_cast<uint8_t>(c))) a[c] = opcodes::OperandBytes(i->Kind);
+  // Walks the table itself: comparing pointers into it is not a constant
+  // expression under GCC's undefined-behaviour sanitizer.
+  for (const opcodes::TInstr& i : opcodes::Table) a[i.Code] = opcodes::OperandBytes(i.Kind);
   return a;
 }
 constexpr std::array<uint8_t, 256> OperandLength = OperandLengths();

@@ -3,6 +3,7 @@
 // Tab shows the timeline. Pixels are read back with ffmpeg's screen grabber.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -14,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testutil::Quote;
-
-std::string Desc(const char* colours, int length) {
-  return std::string(R"({"title":"Watch test","events":[{"Op":"Fader","Track":0,"Start":0,"Length":)") +
-         std::to_string(length) + R"(,"ParamSet":0}],"operators":{"Fader":[{)" + colours +
-         R"(,"StartAlpha":1,"EndAlpha":1}]}})";
-}
 
 // The window is 320x240 at the screen's corner; `px` prints the centre's
 // R G B, `strip` a checksum of the lower half, where the timeline lies.
@@ -57,13 +52,11 @@ TEST(AuthoringWindow, SavesShowAtOnceUnderX) {
   if (testutil::Run("command -v Xvfb && command -v xdotool && command -v ffmpeg").status != 0)
     GTEST_SKIP() << "Xvfb, xdotool or ffmpeg is not installed";
   const fs::path dir = testutil::TempDir("authoring-x");
-  const auto write = [&](const char* name, const std::string& text) {
-    testutil::WriteAll(dir / name, std::vector<unsigned char>(text.begin(), text.end()));
-  };
-  write("red.json", Desc(R"("StartRed":1,"StartGreen":0,"StartBlue":0,"EndRed":1,"EndGreen":0,"EndBlue":0)", 600000));
-  // Green that darkens over a minute: the picture moves from frame to frame.
-  write("green.json", Desc(R"("StartRed":0,"StartGreen":1,"StartBlue":0,"EndRed":0,"EndGreen":0,"EndBlue":0)", 60000));
-  write("x.sh", kScript);
+  // The green Fader darkens over a minute: the picture moves from frame to frame.
+  for (const char* colour : {"red", "green"})
+    fs::copy_file(fs::path(QVL_SOURCE_DIR) / "tests/data" / ("watch-" + std::string(colour) + ".json"),
+                  dir / (std::string(colour) + ".json"));
+  testutil::WriteAll(dir / "x.sh", std::vector<unsigned char>(kScript, kScript + std::strlen(kScript)));
   const std::string qvl = Quote(QVL_TOOL_PATH);
   const auto r = testutil::Run("cd " + Quote(dir.string()) + " && " + qvl + " build red.json -o red.qvl && " + qvl +
                                " build green.json -o green.qvl && PLAYER=" + Quote(QVL_PLAYER_PATH) +

@@ -45,20 +45,6 @@ class CaptureEffectsA : public ::testing::Test {
   static inline std::filesystem::path dir;
 };
 
-TEST_F(CaptureEffectsA, ParticlesDriftOnlyWhileTheirEventRuns) {
-  auto magenta = [](int ms) {
-    int n = 0;
-    for (int y = 0; y < kSide; y += 4)
-      for (int x = 0; x < kSide; x += 4) n += Pixel(ms, x, y)[0] > 150 && Pixel(ms, x, y)[1] < 60 && Pixel(ms, x, y)[2] > 150;
-    return n;
-  };
-  EXPECT_TRUE(magenta(0) > 500 && magenta(1500) > 500 && magenta(2500) == 0) << magenta(0) << " " << magenta(1500) << " " << magenta(2500);
-  int moved = 0;
-  for (int y = 0; y < kSide; y += 8)
-    for (int x = 0; x < kSide; x += 8) moved += Pixel(0, x, y) != Pixel(1000, x, y);
-  EXPECT_GT(moved, 100);
-}
-
 // Wobble (2000..3999) and Show Image's overlay (4000..4999) map the logo once onto the window; Image
 // Distortion (5000..5999) shades its 20 strips from 0.75 at the bottom; Render To Texture (6000..6999)
 // draws the wobble into the blank texture, erases the blue fader and Show Image puts the texture on a

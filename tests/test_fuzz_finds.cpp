@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/messages.h"
-#include "engine/settings.h"
-#include "player/muzax.h"
 #include "resources/Texturez.h"
 #include "toolRun.h"
 
@@ -33,23 +31,6 @@ TEST(FuzzFinds, BuildReportsANumberTooLargeForJson) {
   EXPECT_NE(r.err.find("number overflow"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(out));
   std::filesystem::remove_all(out.parent_path());
-}
-
-// The music fuzz target reads from memory: the length scan seeks there as
-// it does in the file, and every frame is decoded.
-TEST(FuzzFinds, MusicFromMemoryDecodesLikeTheFile) {
-  settings::SoundOff = false;
-  for (const char* name : {"tone.mp3", "tone22k.mp3"}) {
-    const std::string path = std::string(QVL_SOURCE_DIR) + "/tests/data/" + name;
-    muzax::OpenMusic(path);
-    const int32_t length = muzax::MusicLength();
-    const int64_t frames = muzax::DecodeWithoutDevice(INT64_MAX);
-    muzax::OpenMusicBytes(testutil::ReadAll(path), name);
-    EXPECT_GT(length, 0);
-    EXPECT_EQ(muzax::MusicLength(), length) << name;
-    EXPECT_EQ(muzax::DecodeWithoutDevice(INT64_MAX), frames) << name;
-    muzax::FreeAudio();
-  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "data/filestuff.h"
 #include "demoWriter.h"
 #include "engine/scheduler.h"
+#include "imageFiles.h"
 #include "player/capture.h"
 #include "player/cmdline.h"
 #include "toolRun.h"
@@ -47,11 +48,9 @@ std::vector<fs::path> Frames(const fs::path& dir) {
   return out;
 }
 
-std::pair<uint32_t, uint32_t> PngSize(const fs::path& p) {
-  const auto b = testutil::ReadAll(p);
-  if (b.size() < 24) return {0, 0};
-  auto be = [&](size_t o) { return uint32_t(b[o]) << 24 | uint32_t(b[o + 1]) << 16 | uint32_t(b[o + 2]) << 8 | b[o + 3]; };
-  return {be(16), be(20)};
+std::pair<int, int> PngSize(const fs::path& p) {
+  const testimg::Picture pic = testimg::ReadPng(p.c_str());
+  return {pic.w, pic.h};
 }
 
 std::string Headless(const std::string& args) {
@@ -116,13 +115,13 @@ TEST_F(PlayerProgram, CaptureWritesEveryFrameAtTheAskedSize) {
   auto frames = Frames(dir / "out");
   ASSERT_EQ(frames.size(), 11u);
   EXPECT_EQ(frames.back().filename(), fs::path("000010.png"));
-  for (const auto& f : frames) EXPECT_EQ(PngSize(f), std::make_pair(64u, 48u)) << f;
+  for (const auto& f : frames) EXPECT_EQ(PngSize(f), std::make_pair(64, 48)) << f;
 
   // --to stops earlier and the size defaults to 800x600; --from moves the first frame's time.
   ASSERT_EQ(Sh(Headless(In() + "--capture to --rate 10 --to 450")).status, 0);
   frames = Frames(dir / "to");
   ASSERT_EQ(frames.size(), 5u);
-  EXPECT_EQ(PngSize(frames[0]), std::make_pair(800u, 600u));
+  EXPECT_EQ(PngSize(frames[0]), std::make_pair(800, 600));
   ASSERT_EQ(Sh(Headless(In() + "--capture from --rate 4 --from 600 --size 8x8")).status, 0);
   EXPECT_EQ(Frames(dir / "from").size(), 3u);  // 600, 850 and 1100, inside the End Demo event
 }

@@ -17,52 +17,10 @@ using nlohmann::json;
 using testutil::Qvl;
 using testutil::Quote;
 
-// Every operator type, every key family, and the values that are easy to
-// lose on the way through JSON: Latin-1 names, -0, a denormal, the largest
-// float, infinities, a NaN with a payload, non-zero padding bytes.
-const char* const kFullDescription = R"json({
-  "title": "D\u00e9mo",
-  "music": "tune.mp3",
-  "textures": [{"Name": "logo", "FileName": "pics\\logo.bmp", "Typ": 2}, {"Name": "target", "FileName": "",
-    "Typ": 255}],
-  "meshes": [{"FileName": "cube.3ds", "VertCount": 2, "NormCount": 1, "TexCount": 1, "GroupCount": 1,
-    "Advanced": true, "Vertices": [[0.1, -0.0, 1e-45], [3.4028235e+38, 2.5, -7.0]], "Normals": [[0.0, 1.0, 0.0]],
-    "TexCoords": ["0102030405060708"], "Groups": [{"Mode": 4, "FaceCount": 2, "Faces": [[0, 0, 7], [1, 0, -1]],
-    "Tex1": 1, "Tex2": 2, "TexMode": 3, "States": "0102030405", "Alpha": 0.5}]}],
-  "events": [{"Start": 0, "Length": 1000, "Track": 0, "Padding": "000000", "OpType": 0, "ParamSet": 0,
-    "Op": "Fader"}, {"Start": -5, "Length": 0, "Track": 255, "Padding": "abcdef", "OpType": 14, "ParamSet": 7,
-    "Op": "Tunnel"}, {"Start": 3, "Length": 4, "Track": 31, "Padding": "000000", "OpType": 99, "ParamSet": 0}],
-  "operators": {
-    "Fader": [{"StartRed": 1.0, "StartGreen": 0.5, "StartBlue": 0.25, "EndRed": "inf", "EndGreen": "-inf",
-      "EndBlue": "nan", "StartAlpha": "0x7fc12345", "EndAlpha": 0.3}],
-    "Show Image": [{"Texture": 1, "X": -0.5, "Y": 0.5, "Zoom": 2.0, "Alpha": 0.9, "DrawMode": 2, "BlendMode": 255,
-      "Reserved": "beef"}],
-    "Particles 1": [{"Texture": 2, "Amount": 500, "RandomSeed": -1, "GlobalSpeed": 3, "StartPos": [1.0, 2.0, 3.0],
-      "Size": [0.1, 0.2, 0.3], "Color": [1.0, 0.0, 0.5], "ParticleSize": 0.05, "XSpeed": 1, "YSpeed": -2,
-      "ZSpeed": 2147483647}],
-    "Effect Fader": [{"StartAlpha": 0.0, "EndAlpha": 1.0}],
-    "Render To Texture": [{"Texture": 2, "RenderBeneath": 3}],
-    "Image Distortion": [{"Texture": 1, "X": 0.1, "Y": 0.2, "Damage": 0.7, "Quality": 16, "Speed": -2147483648}],
-    "Bezier": [{"StartPos": [1.0, 2.0, 3.0], "EndPos": [4.0, 5.0, 6.0], "MiddlePos": [7.0, 8.0, 9.0],
-      "StartRot": [10.0, 11.0, 12.0], "EndRot": [13.0, 14.0, 15.0], "MiddleRot": [1.0, 2.0, 3.0]}],
-    "Simple DrawMesh": [{"Position": [0.0, 0.0, -5.0], "Rotation": [0.0, 90.0, 0.0],
-      "Unused": "0102030405060708090a0b0c", "Lighting": 1, "Mesh": 1}],
-    "0815 - Lines": [{"Red": 1.0, "Green": 1.0, "Blue": 0.0, "Opacity": 0.5, "Unused": "ffffffff", "LineSteps": 40,
-      "TimeScale": 1000, "Shape": 2, "FixedEnds": 1}],
-    "End Demo": [{"Value": 12345}],
-    "Wobble Image": [{"Texture": 1, "Grid": 16, "Randomize": 1, "Blur": 0, "Twirl": 200, "XAnim": 3, "YAnim": 4,
-      "Padding": "0000"}],
-    "Linear": [{"StartPos": [0.0, 0.0, 0.0], "EndPos": [1.0, 1.0, 1.0], "StartRot": [0.0, 0.0, 0.0],
-      "EndRot": [0.0, 0.0, 360.0], "HoldPosition": 1, "Padding": "010203"}],
-    "Sinemove": [{"StartPos": [-1.0, 0.0, 0.0], "EndPos": [1.0, 0.0, 0.0], "StartRot": [0.0, 0.0, 0.0],
-      "EndRot": [0.0, 45.0, 0.0], "Speed": 1000}],
-    "Tunnel": [{"Texture": 2, "Length": 10.0, "Radius": 1.5, "Alpha": 1.0, "Rotation": 1, "Animation": 2,
-      "Blending": 3}]
-  },
-  "scripts": {"ScrICount": 3, "ScrFCount": 2, "programs": [{"Code": "0102ff"}, {"Code": "", "Source": ["line one",
-    "l\u00f6ne two", ""]}]},
-  "unread": []
-})json";
+// tests/data/every-key.json has every operator type, every key family, and the values that are easy to
+// lose on the way through JSON: Latin-1 names, -0, a denormal, the largest float, infinities, a NaN with
+// a payload, non-zero padding bytes.
+const std::string kFullDescription = testutil::Slurp(QVL_SOURCE_DIR "/tests/data/every-key.json");
 
 class QvlTools : public testutil::DirTest {
  protected:
@@ -165,22 +123,7 @@ TEST_F(QvlTools, DumpAndCheckRefuseDamagedFilesWithTheFileName) {
 }
 
 TEST_F(QvlTools, CheckFindsEachProblemAndNothingInACleanDemo) {
-  const json clean = json::parse(R"({
-    "textures": [{"Name": "a", "FileName": "art\\a.bmp", "Typ": 1}, {"Name": "b", "FileName": "b.TGA", "Typ": 1},
-                 {"Name": "target", "FileName": "", "Typ": 1}],
-    "meshes": [{"Vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "Normals": [[0, 0, 1]],
-                "Groups": [{"Mode": 4, "Faces": [[0, 0, 0], [1, 0, 0], [2, 0, 0]], "Tex1": 2, "Alpha": 1}]}],
-    "events": [
-      {"Op": "Show Image", "Track": 0, "Start": 0, "Length": 1000, "ParamSet": 0},
-      {"Op": "Simple DrawMesh", "Track": 0, "Start": 1001, "Length": 1000, "ParamSet": 0},
-      {"Op": "End Demo", "Track": 31, "Start": 2000, "Length": 100, "ParamSet": 0}
-    ],
-    "operators": {
-      "Show Image": [{"Texture": 3, "X": 0, "Y": 0, "Zoom": 1, "Alpha": 1, "DrawMode": 0, "BlendMode": 0}],
-      "Simple DrawMesh": [{"Position": [0, 0, -5], "Rotation": [0, 0, 0], "Lighting": 0, "Mesh": 1}],
-      "End Demo": [{"Value": 0}]
-    }
-  })");
+  const json clean = json::parse(testutil::Slurp(QVL_SOURCE_DIR "/tests/data/check-clean.json"));
   for (const char* file : {"a.bmp", "b.TGA", "b.jpeg", "music.mp3"}) testutil::WriteAll(dir / file, {0});
   const auto r = Qvl("check " + Quote(Build(clean.dump())));
   EXPECT_EQ(r.status, 0) << r.out << r.err;

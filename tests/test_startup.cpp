@@ -126,40 +126,26 @@ TEST_F(StartupLogic, QuitCloseBoxAndMnemonics) {
   EXPECT_EQ(settings::ScreenWidth, 800);
 }
 
-// The on-screen window: an observer queues the input after the first frame.
-struct ViewRun {
-  int frames = 0;
-  std::vector<SDL_Event> input;
-};
-ViewRun viewRun;
-
-void ObserveFrame(int frame) {
-  ++viewRun.frames;
-  if (frame == 0)
-    for (SDL_Event& e : viewRun.input) SDL_PushEvent(&e);
-  if (frame > 50) {  // never hang on a window that ignores its input
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
+// The on-screen window: Alt+S pressed after the first frame starts; a quit after 50 frames keeps a
+// window that ignores its input from hanging the test.
+int frames = 0;
+void PressAltS(int frame) {
+  SDL_Event e{};
+  ++frames;
+  if (frame == 0) {
+    e.type = SDL_KEYDOWN, e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = SDLK_s, e.key.keysym.mod = KMOD_LALT;
   }
+  if (frame > 50) e.type = SDL_QUIT;
+  if (e.type) SDL_PushEvent(&e);
 }
 
-TEST_F(StartupLogic, OnScreenAltSStartsAndClosingIsQuit) {
+TEST_F(StartupLogic, OnScreenAltSStarts) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  SetFrameObserver(ObserveFrame);
-  SDL_Event altS{}, quit{};
-  altS.type = SDL_KEYDOWN;
-  altS.key.state = SDL_PRESSED;
-  altS.key.keysym.sym = SDLK_s;
-  altS.key.keysym.mod = KMOD_LALT;
-  quit.type = SDL_QUIT;
-  for (const bool start : {true, false}) {
-    viewRun = ViewRun{0, start ? std::vector<SDL_Event>{altS} : std::vector<SDL_Event>{quit, altS}};
-    RunSetupDialog("Intro");
-    ASSERT_GT(viewRun.frames, 0) << "the setup window never drew";
-    EXPECT_EQ(settings::StartPressed, start);
-    EXPECT_LT(viewRun.frames, 50);
-  }
+  SetFrameObserver(PressAltS);
+  RunSetupDialog("Intro");
+  EXPECT_TRUE(settings::StartPressed);
+  EXPECT_TRUE(frames > 0 && frames < 50) << frames;
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/modules.h"
 #include "engine/messages.h"
+#include "engine/registry.h"
 #include "resources/Texturez.h"
 
 namespace fuzzkit {
@@ -33,6 +35,17 @@ struct ScratchFile {
 // Damaged inputs are the rule here: their messages would only slow the run.
 inline void Quiet() {
   messages::SetSink([](const std::string&, const std::string&) {});
+}
+
+// The engine's modules and the fifteen operator types, once per process.
+inline void StartEngine() {
+  static const bool started = [] {
+    Quiet();
+    modules::StartModules();
+    registry::RegisterOperators();
+    return true;
+  }();
+  (void)started;
 }
 
 using ImageReader = bool (*)(const uint8_t*, size_t, const std::string&, Texturez::TImage*);

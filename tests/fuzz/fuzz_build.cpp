@@ -9,13 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fuzzkit::ScratchFile file("build.qvl");
-  static const bool started = [] {
-    fuzzkit::Quiet();
-    modules::StartModules();
-    registry::RegisterOperators();
-    return true;
-  }();
-  (void)started;
+  fuzzkit::StartEngine();
   records::json desc;
   try {
     desc = records::json::parse(data, data + size);

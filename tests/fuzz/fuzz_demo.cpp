@@ -13,13 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fuzzkit::ScratchFile file("demo.qvl");
-  static const bool started = [] {
-    fuzzkit::Quiet();
-    modules::StartModules();
-    registry::RegisterOperators();
-    return true;
-  }();
-  (void)started;
+  fuzzkit::StartEngine();
   file.Write(data, size);
   try {
     demo::ReadDemoTitle(file.path);

@@ -1,0 +1,30 @@
+// UTF-8 on Windows: the conversions, and the wide entry point that hands the
+// programs' main their arguments in UTF-8 (ANSI code pages cannot name every
+// file). The programs' main is renamed to qvlUtf8Main by the build on Windows.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/utf8.h"
+
+namespace utf8 {
+
+std::wstring ToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string FromWide(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace utf8

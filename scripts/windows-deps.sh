@@ -140,6 +140,9 @@ build_sdl2_ttf() {
 build_mpg123() {
   cmake_build mpg123 "$(srcdir mpg123)/ports/cmake" -DBUILD_SHARED_LIBS=ON -DBUILD_PROGRAMS=OFF \
     -DBUILD_LIBOUT123=OFF -DNO_MOREINFO=ON
+  # This build's DLL exports the 64-bit offset names only (mpg123_seek_64):
+  # its users must ask for those.
+  sed -i 's|^Cflags: \(.*\)$|Cflags: \1 -DMPG123_LARGESUFFIX=_64|' "$PREFIX/lib/pkgconfig/libmpg123.pc"
 }
 
 build_imgui() {

@@ -210,13 +210,9 @@ int Run(const TCaptureJob& job) {
   // its lower left corner.
   const int surfaceWidth = std::max(job.Width, settings::BlankTextureSize);
   const int surfaceHeight = std::max(job.Height, settings::BlankTextureSize);
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  if (!offscreen::Open(surfaceWidth, surfaceHeight, &error)) {
-    unsetenv("SDL_VIDEODRIVER");
-    if (!offscreen::Open(surfaceWidth, surfaceHeight, &error)) {
-      std::fprintf(stderr, "qvlplay: no OpenGL context for capturing: %s\n", error.c_str());
-      return 1;
-    }
+  if (!offscreen::OpenHeadless(surfaceWidth, surfaceHeight, &error)) {
+    std::fprintf(stderr, "qvlplay: no OpenGL context for capturing: %s\n", error.c_str());
+    return 1;
   }
 
   // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,6 +23,17 @@ SDL_GLContext context = nullptr;
 // not grow a surface when its window is resized.
 int surfaceWidth = 0;
 int surfaceHeight = 0;
+
+void SetDriver(const char* name) {
+#ifdef _WIN32
+  _putenv_s("SDL_VIDEODRIVER", name ? name : "");
+#else
+  if (name)
+    setenv("SDL_VIDEODRIVER", name, 1);
+  else
+    unsetenv("SDL_VIDEODRIVER");
+#endif
+}
 
 }  // namespace
 
@@ -67,6 +79,18 @@ bool Open(int width, int height, std::string* error) {
   surfaceHeight = height;
   glViewport(0, 0, width, height);
   return true;
+}
+
+bool OpenHeadless(int width, int height, std::string* error) {
+  if (window) return Open(width, height, error);
+  const char* chosen = std::getenv("SDL_VIDEODRIVER");
+  const std::string before = chosen ? chosen : "";
+  SetDriver("offscreen");
+  if (Open(width, height, error)) return true;
+  SetDriver(nullptr);
+  const bool ok = Open(width, height, error);
+  if (chosen) SetDriver(before.c_str());
+  return ok;
 }
 
 void Close() {

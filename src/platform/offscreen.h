@@ -13,6 +13,10 @@ namespace offscreen {
 // compatibility-profile context and makes it current. Returns false and
 // fills *error when no context can be had.
 bool Open(int width, int height, std::string* error = nullptr);
+// The same on SDL's offscreen driver whatever SDL_VIDEODRIVER says, or where
+// that driver gives no context (Windows has none) on the system's own one
+// with a hidden window: nothing appears on screen either way.
+bool OpenHeadless(int width, int height, std::string* error = nullptr);
 void Close();
 bool IsOpen();
 // Resizes the drawable; the viewport is set to the new size.

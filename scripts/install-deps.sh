@@ -13,6 +13,9 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
   xvfb xauth lame xdotool ffmpeg python3
   clang libclang-rt-14-dev
+  # The Windows build (scripts/build-windows.sh) and its tests under Wine.
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev
+  wine wine64 zip unzip
 )
 
 missing=()

@@ -75,7 +75,7 @@ TEST_F(CaptureAV, VideoHasTheFramesAndTheSoundOfThePngCapture) {
   r = Shell("ffmpeg -v error -y -i " + video + " -vf 'select=eq(n\\,10)' -frames:v 1 -f rawvideo -pix_fmt rgb24 " + Quote(raw.string()));
   ASSERT_EQ(r.status, 0) << r.err;
   const auto decoded = testutil::ReadAll(raw);
-  const auto png = testimg::ReadPng((dir / "frames" / "000010.png").c_str());
+  const auto png = testimg::ReadPng((dir / "frames" / "000010.png").string().c_str());
   ASSERT_TRUE(decoded.size() == png.px.size() * 3 && png.px.size() == 320u * 240u) << decoded.size();
   double diff = 0;
   for (size_t i = 0; i < png.px.size(); ++i) {

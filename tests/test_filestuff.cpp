@@ -95,6 +95,9 @@ TEST_F(FileStuff, EmptyMissingForeignAndWriteProtectedFiles) {
   std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   EXPECT_EQ(filestuff::OpenDemoFile(path), OpenResult::Opened);
   EXPECT_EQ(filestuff::ReadInt("X", 0), 1);
+  // Windows removes neither an open file nor a read-only one.
+  filestuff::CloseDemoFile();
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
 // The error names the file, the key (or "unnamed read") and the offset.

@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
-  if (!std::getenv("SDL_VIDEODRIVER")) _putenv_s("SDL_VIDEODRIVER", "offscreen");
+  // Windows has no offscreen GL driver: video stays on the system's own.
   if (!std::getenv("SDL_AUDIODRIVER")) _putenv_s("SDL_AUDIODRIVER", "dummy");
 #else
   setenv("SDL_VIDEODRIVER", "offscreen", 0);

@@ -81,7 +81,7 @@ TEST(MuzaxClock, HoldsOnStallsAndDropsAnchorsAfterAGap) {
 class MuzaxPlayback : public testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("SDL_AUDIODRIVER", "dummy", 0);  // never a real sound card
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);  // never a real sound card
     settings::SoundOff = false;
     settings::SoundDevice = 0;
   }

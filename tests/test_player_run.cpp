@@ -1,6 +1,5 @@
 // qvlplay as a program: command line, capture, damaged files, and a real window under Xvfb.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -49,7 +48,7 @@ std::vector<fs::path> Frames(const fs::path& dir) {
 }
 
 std::pair<int, int> PngSize(const fs::path& p) {
-  const testimg::Picture pic = testimg::ReadPng(p.c_str());
+  const testimg::Picture pic = testimg::ReadPng(p.string().c_str());
   return {pic.w, pic.h};
 }
 

@@ -25,7 +25,7 @@ TEST_F(QvlImage, WritesLevelZeroTopRowFirstAndPrintsTheFilesSize) {
   auto r = Image("pic.tga -o out.png");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "8x4\n");
-  const testimg::Picture png = testimg::ReadPng((dir / "out.png").c_str());
+  const testimg::Picture png = testimg::ReadPng((dir / "out.png").string().c_str());
   EXPECT_TRUE(png.w == 8 && png.h == 4 && png.px == p.px) << png.w << "x" << png.h;
 
   // GLU rescales a 3x5 image; the printed size is still the file's. The

@@ -40,7 +40,7 @@ class Showcase : public ::testing::Test {
   static Picture Frame(int ms) {
     char name[16];
     std::snprintf(name, sizeof name, "%06d.png", ms / 500);
-    return testimg::ReadPng((*dir / "frames" / name).c_str());
+    return testimg::ReadPng((*dir / "frames" / name).string().c_str());
   }
   static fs::path* dir;
   static testutil::RunResult* timedemo;

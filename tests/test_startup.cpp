@@ -141,7 +141,7 @@ void PressAltS(int frame) {
 }
 
 TEST_F(StartupLogic, OnScreenAltSStarts) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0);
   SetFrameObserver(PressAltS);
   RunSetupDialog("Intro");
   EXPECT_TRUE(settings::StartPressed);

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include "demoWriter.h"
 
@@ -24,6 +27,18 @@ inline std::string Slurp(const std::filesystem::path& p) {
   return {b.begin(), b.end()};
 }
 
+#ifdef _WIN32
+// cmd.exe: double quotes, and system() returns the exit code itself.
+inline std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+inline int ExitStatus(int raw) { return raw; }
+// cmd /c drops the first and the last quote of a line: give it a pair to drop.
+inline std::string ShellLine(const std::string& line) { return "\"" + line + "\""; }
+#else
+inline std::string ShellLine(const std::string& line) { return line; }
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+inline int ExitStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
+#endif
+
 // Runs `command` through the shell with stdout and stderr captured.
 inline RunResult Run(const std::string& command) {
   // ctest runs test processes side by side: the names must not collide.
@@ -31,14 +46,12 @@ inline RunResult Run(const std::string& command) {
   static int n = 0;
   const auto base = std::filesystem::temp_directory_path() / ("qvl-run-" + tag + "-" + std::to_string(++n));
   const std::string out = base.string() + ".out", err = base.string() + ".err";
-  const int raw = std::system((command + " >'" + out + "' 2>'" + err + "'").c_str());
-  RunResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  const int raw = std::system(ShellLine(command + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
+  RunResult r{ExitStatus(raw), Slurp(out), Slurp(err)};
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return r;
 }
-
-inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 inline RunResult Qvl(const std::string& args) { return Run(Quote(QVL_TOOL_PATH) + " " + args); }
 

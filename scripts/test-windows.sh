@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Tests the Windows build (scripts/build-windows.sh first) under Wine, on an
+# Xvfb of its own with Mesa underneath:
+#   dlls      every DLL the zip's programs import is in the zip or in Windows
+#   units     the unit-test program, cross-built (tests that drive programs
+#             through a POSIX shell, Xvfb or xdotool are left out, named below)
+#   dump      qvl.exe dump of the showcase is the Linux qvl dump
+#   capture   qvlplay.exe --capture of the showcase against the Linux capture
+#   window    --no-setup --windowed shows the window; F3 jumps a second
+#             forward; Escape ends it with status 0
+#   damaged   a damaged demo.qvl: the message, a non-zero exit, no crash dialog
+# Wine runs in a private prefix under BUILD_DIR with its crash dialog off.
+# The last line is "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT="$PWD"
+OUT="$ROOT/${BUILD_DIR:-build-windows}"
+NATIVE="$ROOT/${NATIVE_BUILD_DIR:-build}"
+STAGE="$OUT/zip/qvl-windows-x64"
+WORK="$OUT/wine-tests"
+export WINEPREFIX="$OUT/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" SDL_AUDIODRIVER=dummy
+unset SDL_VIDEODRIVER
+passed=0
+failed=0
+pass() { echo "test-windows: PASS $1${2:+: $2}"; passed=$((passed + 1)); }
+fail() { echo "test-windows: FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
+
+rm -rf "$WORK" && mkdir -p "$WORK"
+exec 3>"$WORK/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+trap 'kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$WORK/display")"
+
+# A fresh prefix once; winedbg's crash dialog off (a crash then just ends the program).
+if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; fi
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+  >/dev/null 2>&1
+wineserver -w
+
+# ------------------------------------------------------------------ dlls
+if bash scripts/check-windows-dlls.sh "$STAGE" >"$WORK/dlls.log" 2>&1; then
+  pass dlls "$(grep -c . "$WORK/dlls.log") files checked"
+else
+  fail dlls "$(cat "$WORK/dlls.log")"
+fi
+
+# ------------------------------------------------------------------ units
+# These run the programs through sh (timeout, env, quoting) or drive Xvfb
+# and xdotool; cmd.exe under Wine offers none of it. The programs' own runs
+# under Wine are the tests below.
+SHELL_TESTS="PlayerProgram.*:PlayerCommandLine.*:QvlDirGet.*:QvlImage.*:QvlTools.*:ScriptAsm.Tool*:ScriptPlayer.StackFault*:ScriptTools.*:AuthoringWindow.*"
+# These count on SDL's offscreen driver (EGL): a surface that grows with its
+# window and no display for message boxes. Windows has no such driver.
+OFFSCREEN_TESTS="OffscreenResize.*:MessageBoxSink.*:PlayerWindow.*"
+echo "test-windows: left out, need a POSIX shell, Xvfb or xdotool: ${SHELL_TESTS//:/ }"
+echo "test-windows: left out, need SDL's offscreen driver: ${OFFSCREEN_TESTS//:/ }"
+cp "$STAGE"/*.dll "$OUT/qvl/"
+(cd "$OUT/qvl" && timeout 1200 wine qvl_tests.exe --gtest_filter="-$SHELL_TESTS:$OFFSCREEN_TESTS" >"$WORK/units.log" 2>&1)
+units=$?
+summary="$(grep -E '^\[  PASSED  \]|^\[  FAILED  \] [0-9]+ test|^\[  SKIPPED \] [0-9]+' "$WORK/units.log" | tr -d '\r' | tr '\n' ' ')"
+if [ "$units" = 0 ]; then pass units "$summary"; else fail units "exit $units; $summary"; grep -a "FAILED" "$WORK/units.log" | tr -d '\r' | head -20; fi
+
+# ------------------------------------------------------------------ dump
+mkdir -p "$WORK/show"
+cp "$STAGE/showcase/"* "$WORK/show/"
+(cd "$WORK/show" && timeout 120 wine qvlplay.exe --help >/dev/null 2>&1)
+(cd "$WORK/show" && timeout 120 wine "$STAGE/qvl.exe" dump demo.qvl >"$WORK/dump-windows.txt" 2>"$WORK/dump.err")
+rc=$?
+(cd "$NATIVE/example" && "$NATIVE/qvl" dump demo.qvl >"$WORK/dump-linux.txt")
+# Text written to the Windows console ends its lines with CR LF.
+if [ "$rc" = 0 ] && [ -s "$WORK/dump-linux.txt" ] && tr -d '\r' <"$WORK/dump-windows.txt" | cmp -s - "$WORK/dump-linux.txt"; then
+  pass dump "$(wc -l <"$WORK/dump-linux.txt") lines alike"
+else
+  fail dump "exit $rc; $(head -c 300 "$WORK/dump.err")"
+fi
+
+# ------------------------------------------------------------------ capture
+(cd "$WORK/show" && timeout 600 wine qvlplay.exe --capture 'frames' --rate 2 --size 320x240 >"$WORK/capture.log" 2>&1)
+rc=$?
+(cd "$NATIVE/example" && SDL_VIDEODRIVER=offscreen "$NATIVE/qvlplay" --capture "$WORK/frames-linux" --rate 2 \
+  --size 320x240 >/dev/null 2>&1)
+# Both draw with Mesa's llvmpipe (EGL on Linux, GLX under Wine): an edge pixel
+# may differ, at most 0.1 % of all pixels by more than 32.
+if [ "$rc" = 0 ] && cmp_out="$(python3 scripts/compare-frames.py "$WORK/frames-linux" "$WORK/show/frames" 0.001)"; then
+  pass capture "$cmp_out"
+else
+  fail capture "exit $rc; ${cmp_out:-} $(tail -c 300 "$WORK/capture.log")"
+fi
+
+# ------------------------------------------------------------------ window
+# A demo red for 2.5 s, then green: after a restart one F3 stays in the
+# red (1 s and what the keys took), three reach the green. `px` reads the window's centre pixel.
+WIN="$WORK/window"
+mkdir -p "$WIN"
+cp "$STAGE"/*.dll "$STAGE/qvlplay.exe" "$STAGE/LiberationSans-Regular.ttf" "$WIN/"
+cat >"$WIN/d.json" <<'EOF'
+{"title":"Wine test","events":[
+ {"Op":"Fader","Track":0,"Start":0,"Length":2500,"ParamSet":0},
+ {"Op":"Fader","Track":0,"Start":2500,"Length":600000,"ParamSet":1}],
+ "operators":{"Fader":[
+ {"StartRed":1,"StartGreen":0,"StartBlue":0,"EndRed":1,"EndGreen":0,"EndBlue":0,"StartAlpha":1,"EndAlpha":1},
+ {"StartRed":0,"StartGreen":1,"StartBlue":0,"EndRed":0,"EndGreen":1,"EndBlue":0,"StartAlpha":1,"EndAlpha":1}]}}
+EOF
+"$NATIVE/qvl" build "$WIN/d.json" -o "$WIN/demo.qvl" >"$WORK/window-build.log" 2>&1
+px() {  # the colour at the window's centre: red, green or the R G B values
+  eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+  local c
+  c="$(ffmpeg -loglevel error -f x11grab -video_size 1x1 -i "$DISPLAY+$((X + WIDTH / 2)),$((Y + HEIGHT / 2))" \
+    -frames:v 1 -f rawvideo -pix_fmt rgb24 - | od -An -tu1 | xargs)"
+  case "$c" in "255 0 0") echo red ;; "0 255 0") echo green ;; *) echo "$c" ;; esac
+}
+(cd "$WIN" && exec wine qvlplay.exe --no-setup --windowed --resolution 320x240 >"$WORK/window.out" 2>&1) &
+player=$!
+w=""
+for _ in $(seq 600); do
+  w="$(xdotool search --onlyvisible --name 'Now playing: Wine test' 2>/dev/null | head -n1)"
+  [ -n "$w" ] && break
+  kill -0 $player 2>/dev/null || break
+  sleep 0.1
+done
+seen=""
+if [ -n "$w" ]; then
+  xdotool windowfocus --sync "$w" 2>/dev/null
+  sleep 1
+  # F1 drops the jumps so far, F5 restarts; keys 0.2 s apart land in frames of their own.
+  xdotool key --delay 200 --window "$w" F1 F5; sleep 0.3; seen="restart:$(px)"
+  xdotool key --delay 200 --window "$w" F1 F5 F3; sleep 0.3; seen="$seen one:$(px)"
+  xdotool key --delay 200 --window "$w" F1 F5 F3 F3 F3; sleep 0.3; seen="$seen three:$(px)"
+  for _ in $(seq 40); do
+    xdotool windowfocus "$w" 2>/dev/null; xdotool key --window "$w" Escape
+    sleep 0.5
+    kill -0 $player 2>/dev/null || break
+  done
+fi
+kill -0 $player 2>/dev/null && { kill $player; sleep 1; }
+wait $player
+rc=$?
+if [ "$rc" = 0 ] && [ "$seen" = "restart:red one:red three:green" ]; then
+  pass window "window shown, $seen, Escape ended it with status 0"
+else
+  fail window "window ${w:-not found}, $seen, exit $rc; $(tail -c 300 "$WORK/window.out")"
+fi
+
+# ------------------------------------------------------------------ damaged
+# The message goes to stderr (no box: the headless dummy driver), the exit is
+# non-zero, and no crash dialog or backtrace appears.
+BAD="$WORK/damaged"
+mkdir -p "$BAD"
+cp "$STAGE"/*.dll "$STAGE/qvlplay.exe" "$BAD/"
+head -c 100 "$WIN/demo.qvl" >"$BAD/demo.qvl"
+(cd "$BAD" && SDL_VIDEODRIVER=dummy WINEDEBUG=err+all timeout 120 wine qvlplay.exe --no-setup --windowed \
+  >"$WORK/damaged.out" 2>"$WORK/damaged.err")
+rc=$?
+message="$(tr -d '\r' <"$WORK/damaged.err" | grep '^qvlplay: demo.qvl: ' | head -1)"
+if [ "$rc" != 0 ] && [ "$rc" != 124 ] && [ -n "$message" ] &&
+   ! grep -qi 'unhandled exception\|backtrace\|winedbg' "$WORK/damaged.err"; then
+  pass damaged "exit $rc: $message"
+else
+  fail damaged "exit $rc: $(head -c 400 "$WORK/damaged.err")"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,3 +1,8 @@
+// records: the field tables of the records a demo file stores (each
+// operator's parameter set and the event) and their JSON form. In order:
+// the field tables, checked at compile time to cover their records; the
+// table by operator type; the conversions between record bytes and JSON;
+// the checked readers of JSON values.
 #include "description/records.h"
 
 #include <bit>
@@ -30,6 +35,8 @@
 namespace records {
 
 namespace {
+
+// ---- field tables ----
 
 #define QVL_FIELD(T, f, type, ...)                                                                       \
   TField {                                                                                               \
@@ -210,6 +217,8 @@ static_assert(Covers(eventFields, sizeof(TDemoEvent)));
 
 #undef QVL_FIELD
 
+// ---- the records by type ----
+
 template <class T, size_t N>
 constexpr TRecord Record(const char* name, const TField (&fields)[N]) {
   return TRecord{name, static_cast<int32_t>(sizeof(T)), std::span<const TField>(fields)};
@@ -234,6 +243,8 @@ const TRecord operatorRecords[registry::OperatorCount] = {
 };
 
 const TRecord eventRecord = Record<TDemoEvent>("event", eventFields);
+
+// ---- conversions ----
 
 float LoadFloat(const unsigned char* p) {
   float f;
@@ -357,6 +368,8 @@ void RecordFromJson(const TRecord& record, const json& j, unsigned char* bytes, 
     }
   }
 }
+
+// ---- JSON values ----
 
 json FloatToJson(float f) {
   const auto bits = std::bit_cast<uint32_t>(f);

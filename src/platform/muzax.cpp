@@ -16,6 +16,9 @@
 // every callback) guards the clock and its copy position. SeekMusic takes
 // both, always in that order; the decoder thread never takes the device lock
 // and the callback never takes `DecodeLock`.
+//
+// In order: the listener's clock; the module state; decoding (the thread,
+// the ring and the resampler); the entry points.
 #include "platform/muzax.h"
 
 #include <SDL.h>
@@ -39,7 +42,7 @@
 
 namespace muzax {
 
-// ---------------------------------------------------------------- the clock
+// ---- the clock ----
 
 namespace {
 
@@ -110,7 +113,7 @@ int32_t FramesToMs(double frames, double rate) {
   return static_cast<int32_t>(std::nearbyint(frames * 1000.0 / rate));
 }
 
-// ---------------------------------------------------------------- state
+// ---- state ----
 
 namespace {
 
@@ -219,7 +222,7 @@ void AudioCallback(void*, Uint8* out, int len) {
   ClockCallback(Clock, n, frames, Now());
 }
 
-// ---------------------------------------------------------------- decoding
+// ---- decoding ----
 
 void WriteRing(const int16_t* src, size_t frames) {
   const uint64_t w = RingWrite.load(std::memory_order_relaxed);
@@ -386,7 +389,7 @@ double CurrentFrames() {
 
 }  // namespace
 
-// ---------------------------------------------------------------- entry points
+// ---- entry points ----
 
 void InitAudio(int32_t soundDevice) {
   // A run with sound off must not touch the audio device at all.

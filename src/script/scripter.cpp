@@ -1,3 +1,7 @@
+// scripter: the script interpreter. In order: its state by lifetime (whole
+// program, per run); the arithmetic helpers and operand reads; the dispatch
+// tables, checked against the opcode table; Execute, one handler per
+// instruction; the GL table and the entry points.
 #include "script/scripter.h"
 
 #ifdef _WIN32
@@ -48,6 +52,8 @@ struct Inputs {
   int32_t Elapsed;
   float Progress;
 };
+
+// ---- arithmetic and operands ----
 
 // The low 32 bits of x rounded to the nearest integer (halves to even) as
 // a 64-bit integer; infinities, NaN and magnitudes of 2^63 or more give 0.
@@ -103,6 +109,8 @@ void ShadowRun(const Inputs& in, const float* xyz) {
   Execute(in);
 }
 
+// ---- dispatch tables ----
+
 // Operand bytes after each opcode byte, for the checked step near the end
 // of the code.
 constexpr std::array<uint8_t, 256> OperandLengths() {
@@ -150,6 +158,8 @@ constexpr bool HandlersFollowTheTable() {
   return true;
 }
 static_assert(HandlersFollowTheTable(), "QVL_HANDLERS and opcodes::Table name different opcodes");
+
+// ---- the interpreter ----
 
 // Computed goto where the compiler has it; the portable `switch` runs the
 // same handlers otherwise.
@@ -579,6 +589,8 @@ early:
 #undef ADVANCE
 }
 }  // namespace
+
+// ---- the GL table and the entry points ----
 
 GLCalls RealGL() {
   GLCalls g;

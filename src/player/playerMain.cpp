@@ -20,17 +20,17 @@
 #include "engine/scheduler.h"
 #include "engine/settings.h"
 #include "platform/messageBox.h"
-#include "player/authoring.h"
-#include "player/capture.h"
+#include "authoring/authoring.h"
+#include "capture/capture.h"
 #include "player/cmdline.h"
-#include "player/fileWatch.h"
+#include "platform/fileWatch.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
 #include "player/startup.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
-#include "tools/demoBuild.h"
+#include "description/demoBuild.h"
 
 namespace playerMain {
 

@@ -1,7 +1,5 @@
 #include "capture/pngPool.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -9,6 +7,8 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+
+#include "platform/pngWrite.h"
 
 namespace pngPool {
 
@@ -34,45 +34,6 @@ struct TPool {
   std::string Error;
 } Pool;
 
-void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-void FlushNothing(png_structp) {}
-
-// The screen has no transparency, so the file has none either. Rendered
-// pictures are mostly flat runs and smooth gradients: the Sub filter at zlib
-// level 1 packs them about 10 % larger than the default settings in a third
-// of the time.
-bool Encode(const std::vector<uint8_t>& bottomUp, int width, int height, std::vector<uint8_t>& out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_set_write_fn(png, &out, AppendBytes, FlushNothing);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-  png_set_compression_level(png, 1);
-  png_write_info(png, info);
-  const size_t row = static_cast<size_t>(width) * 3;
-  for (int y = height - 1; y >= 0; --y)
-    png_write_row(png, const_cast<png_bytep>(bottomUp.data() + static_cast<size_t>(y) * row));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && written;
-}
-
 void Work() {
   std::vector<uint8_t> png;
   for (;;) {
@@ -86,7 +47,7 @@ void Work() {
       Pool.Changed.notify_all();
     }
     png.clear();
-    const bool encoded = Encode(job.Pixels, Pool.Width, Pool.Height, png);
+    const bool encoded = pngWrite::Encode({job.Pixels.data(), Pool.Width, Pool.Height, 3, true}, png);
     job.Pixels = {};
     const std::string path = FrameFileName(Pool.Dir, job.Frame);
 
@@ -96,7 +57,7 @@ void Work() {
     Pool.Changed.wait(lock, [&] { return Pool.NextToWrite == job.Frame; });
     if (!Pool.Failed) {
       lock.unlock();
-      const char* failure = !encoded ? "cannot encode " : !WriteFile(path, png) ? "cannot write " : nullptr;
+      const char* failure = !encoded ? "cannot encode " : !pngWrite::WriteFile(path, png) ? "cannot write " : nullptr;
       lock.lock();
       if (failure) {
         Pool.Failed = true;

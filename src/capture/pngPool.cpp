@@ -25,6 +25,9 @@ struct TPool {
   int Width = 0, Height = 0;
   size_t Capacity = 0;
   std::deque<TJob> Queue;
+  // Pixel buffers of encoded frames, handed out again by Spare: no frame
+  // pays for a fresh allocation and its page faults.
+  std::vector<std::vector<uint8_t>> Spares;
   std::vector<std::thread> Workers;
   std::mutex Lock;
   std::condition_variable Changed;
@@ -48,12 +51,12 @@ void Work() {
     }
     png.clear();
     const bool encoded = pngWrite::Encode({job.Pixels.data(), Pool.Width, Pool.Height, 3, true}, png);
-    job.Pixels = {};
     const std::string path = FrameFileName(Pool.Dir, job.Frame);
 
     // Jobs leave the queue in frame order, so every earlier frame is with a
     // worker that will get to its turn.
     std::unique_lock<std::mutex> lock(Pool.Lock);
+    Pool.Spares.push_back(std::move(job.Pixels));
     Pool.Changed.wait(lock, [&] { return Pool.NextToWrite == job.Frame; });
     if (!Pool.Failed) {
       lock.unlock();
@@ -90,6 +93,14 @@ void Start(const std::string& dir, int width, int height) {
   for (unsigned i = 0; i < workers; ++i) Pool.Workers.emplace_back(Work);
 }
 
+std::vector<uint8_t> Spare() {
+  std::lock_guard<std::mutex> lock(Pool.Lock);
+  if (Pool.Spares.empty()) return {};
+  std::vector<uint8_t> pixels = std::move(Pool.Spares.back());
+  Pool.Spares.pop_back();
+  return pixels;
+}
+
 bool Put(int64_t frame, std::vector<uint8_t>&& bottomUpRgba) {
   std::unique_lock<std::mutex> lock(Pool.Lock);
   Pool.Changed.wait(lock, [] { return Pool.Failed || Pool.Queue.size() < Pool.Capacity; });
@@ -109,6 +120,7 @@ bool Finish(std::string& error) {
   for (auto& w : Pool.Workers) w.join();
   Pool.Workers.clear();
   Pool.Queue.clear();
+  Pool.Spares.clear();
   error = Pool.Error;
   return !Pool.Failed;
 }

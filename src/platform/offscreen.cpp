@@ -111,4 +111,6 @@ std::vector<uint8_t> ReadPixels(int width, int height) {
   return topDown;
 }
 
+void* ProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
 }  // namespace offscreen

@@ -11,8 +11,8 @@
 # its own lists and cache. The machine's own apt setup is not touched.
 #
 # SDL2, SDL2_ttf and mpg123 become DLLs (mpg123 is LGPL: shipped as a DLL it
-# stays replaceable); zlib, libpng, libjpeg-turbo, FreeType, Dear ImGui and
-# googletest are static.
+# stays replaceable); zlib, libdeflate, libpng, libjpeg-turbo, FreeType,
+# Dear ImGui and googletest are static.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 DEPS="${1:-$ROOT/build-windows/deps}"
@@ -110,6 +110,24 @@ build_zlib() {
   cp "$s/zlib.h" "$s/zconf.h" "$PREFIX/include/"
 }
 
+build_libdeflate() {
+  # Its own makefile knows MinGW; only the static library, and a .pc file.
+  local s; s="$(srcdir libdeflate)"
+  make -C "$s" clean >/dev/null 2>&1 || true
+  "${NICE[@]}" make -C "$s" -j"$JOBS" CC=$HOST-gcc-posix AR=$HOST-ar libdeflatestatic.lib >"$DEPS/build/libdeflate.log" 2>&1
+  mkdir -p "$PREFIX/include" "$PREFIX/lib/pkgconfig"
+  cp "$s/libdeflate.h" "$PREFIX/include/"
+  cp "$s/libdeflatestatic.lib" "$PREFIX/lib/libdeflate.a"
+  cat > "$PREFIX/lib/pkgconfig/libdeflate.pc" <<EOF
+prefix=$PREFIX
+Name: libdeflate
+Description: Fast implementation of DEFLATE, zlib and gzip
+Version: $(sed -n 's/^#define LIBDEFLATE_VERSION_STRING[[:space:]]*"\(.*\)"/\1/p' "$s/libdeflate.h")
+Libs: -L\${prefix}/lib -ldeflate
+Cflags: -I\${prefix}/include
+EOF
+}
+
 build_libpng() {
   cmake_build libpng "$(srcdir libpng1.6)" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DZLIB_ROOT="$PREFIX" -DZLIB_LIBRARY="$PREFIX/lib/libz.a" -DZLIB_INCLUDE_DIR="$PREFIX/include"
@@ -177,6 +195,7 @@ build_nlohmann() {  # header-only: only installed
 # name  Debian source package  build function, in dependency order
 PACKAGES=(
   "zlib zlib build_zlib"
+  "libdeflate libdeflate build_libdeflate"
   "libpng libpng1.6 build_libpng"
   "libjpeg libjpeg-turbo build_libjpeg"
   "freetype freetype build_freetype"

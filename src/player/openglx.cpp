@@ -13,7 +13,7 @@
 #include "data/demo.h"
 #include "engine/dllShared.h"
 #include "engine/messages.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
 #include "platform/fonts.h"
@@ -233,7 +233,7 @@ void InitGL() {
   scheduler::RenderHeight = settings::ScreenHeight;
   scheduler::UseDemoData(&demo::DemoData);
 
-  registry::RegisterOperators();
+  roster::RegisterOperators();
   if (demoLoader)
     demoLoader();
   else

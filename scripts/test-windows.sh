@@ -50,16 +50,16 @@ else
 fi
 
 # ------------------------------------------------------------------ units
-# These run the programs through sh (timeout, env, quoting) or drive Xvfb
+# These run programs through sh (timeout, env, quoting, lame) or drive Xvfb
 # and xdotool; cmd.exe under Wine offers none of it. The programs' own runs
 # under Wine are the tests below.
-SHELL_TESTS="PlayerProgram.*:PlayerCommandLine.*:QvlDirGet.*:QvlImage.*:QvlTools.*:ScriptAsm.Tool*:ScriptPlayer.StackFault*:ScriptTools.*:AuthoringWindow.*"
+SHELL_TESTS="PlayerProgram.*:PlayerCommandLine.*:QvlDirGet.*:QvlImage.*:QvlTools.*:ScriptAsm.Tool*:ScriptPlayer.StackFault*:ScriptTools.*:AuthoringWindow.*:ChildProcess.*:MuzaxStreams.*"
 # These count on SDL's offscreen driver (EGL): a surface that grows with its
 # window and no display for message boxes. Windows has no such driver.
 OFFSCREEN_TESTS="OffscreenResize.*:MessageBoxSink.*:PlayerWindow.*"
 echo "test-windows: left out, need a POSIX shell, Xvfb or xdotool: ${SHELL_TESTS//:/ }"
 echo "test-windows: left out, need SDL's offscreen driver: ${OFFSCREEN_TESTS//:/ }"
-cp "$STAGE"/*.dll "$OUT/qvl/"
+cp "$STAGE"/*.dll "$STAGE/LiberationSans-Regular.ttf" "$OUT/qvl/"
 (cd "$OUT/qvl" && timeout 1200 wine qvl_tests.exe --gtest_filter="-$SHELL_TESTS:$OFFSCREEN_TESTS" >"$WORK/units.log" 2>&1)
 units=$?
 summary="$(grep -E '^\[  PASSED  \]|^\[  FAILED  \] [0-9]+ test|^\[  SKIPPED \] [0-9]+' "$WORK/units.log" | tr -d '\r' | tr '\n' ' ')"

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <random>
 #include <thread>
 
@@ -160,7 +161,7 @@ std::string MakeMp3(const fs::path& dir, int rate, int kbps, bool stereo) {
     for (int c = 0; c <= stereo; ++c) {
       const double t = std::fmod(static_cast<double>(i) / rate, 0.25), f = 220 * (1 + i * 4 / rate % 5 * 0.25) * (1 + 0.5 * c);
       noise = noise * 1103515245 + 12345;
-      pcm.push_back(static_cast<int16_t>(t < 0.03 ? std::lrint(16000 * std::sin(2 * M_PI * f * t) + 12800 * ((noise >> 16) / 32768.0 - 1)) : 0));
+      pcm.push_back(static_cast<int16_t>(t < 0.03 ? std::lrint(16000 * std::sin(2 * std::numbers::pi * f * t) + 12800 * ((noise >> 16) / 32768.0 - 1)) : 0));
     }
   const std::string name = (dir / (std::to_string(rate) + (stereo ? "s" : "m"))).string(), khz = std::to_string(rate / 1000);
   testutil::WriteAll(name + ".raw", Bytes(reinterpret_cast<uint8_t*>(pcm.data()), reinterpret_cast<uint8_t*>(pcm.data() + pcm.size())));

@@ -181,8 +181,8 @@ TEST_F(Script, EachInstructionHasTheTablesStackEffect) {
     EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush, in.FloatPush)), "ran");
     EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush + 1, in.FloatPush)), "fault");
     EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush, in.FloatPush + 1)), "fault");
-    if (in.IntPop > 0) EXPECT_EQ(fault(prog(in.IntPop - 1, in.FloatPop, 0, 0)), "fault");
-    if (in.FloatPop > 0) EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop - 1, 0, 0)), "fault");
+    if (in.IntPop > 0) { EXPECT_EQ(fault(prog(in.IntPop - 1, in.FloatPop, 0, 0)), "fault"); }
+    if (in.FloatPop > 0) { EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop - 1, 0, 0)), "fault"); }
   }
   messages::SetSink(old);
 }

@@ -28,6 +28,7 @@
 #include "player/muzax.h"
 #include "player/openglx.h"
 #include "platform/offscreen.h"
+#include "platform/present.h"
 #include "player/pngPool.h"
 #include "player/videoOut.h"
 
@@ -191,7 +192,7 @@ int Run(const TCaptureJob& job) {
   settings::LoopDemo = false;
   settings::ScreenWidth = job.Width;
   settings::ScreenHeight = job.Height;
-  settings::BlankTextureSize = cmdline::BlankTextureSizeFor(job.Width, job.Height);
+  settings::BlankTextureSize = settings::BlankTextureSizeFor(job.Width, job.Height);
 
   std::string error;
   if (job.Output == TOutput::Frames) {
@@ -219,6 +220,9 @@ int Run(const TCaptureJob& job) {
     }
   }
 
+  // The frames are the picture the window shows scaled; without framebuffer
+  // objects they come from the surface itself.
+  present::Open(job.Width, job.Height, settings::BlankTextureSize);
   // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
   openglx::ResizeGLScene(job.Width, job.Height);
   openglx::InitGL();
@@ -237,6 +241,7 @@ int Run(const TCaptureJob& job) {
   if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
     std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
     mainloop::FreeResources();
+    present::Close();
     offscreen::Close();
     return 1;
   }
@@ -256,6 +261,7 @@ int Run(const TCaptureJob& job) {
       }
       const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
       const auto before = std::chrono::steady_clock::now();
+      present::BeginFrame();
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glLoadIdentity();
       mainloop::DemoTime = t;
@@ -302,6 +308,7 @@ int Run(const TCaptureJob& job) {
     // A fatal script fault has shown its message; the frames written so far
     // stay, the context goes.
     mainloop::FreeResources();
+    present::Close();
     offscreen::Close();
     throw;
   }
@@ -340,6 +347,7 @@ int Run(const TCaptureJob& job) {
   if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
   mainloop::FreeResources();
+  present::Close();
   offscreen::Close();
   return rc;
 }

@@ -20,10 +20,14 @@ struct TOptions {
   bool Windowed = false;
   int32_t Width = 800;
   int32_t Height = 600;
+  bool DesktopSize = false;  // --resolution desktop: the display's own size
   bool ShowFPS = false;
   bool NoSound = false;
   int32_t SoundDevice = 0;
   bool Loop = false;
+  bool HasDisplay = false;  // --display: with or without the setup window
+  int32_t Display = 0;
+  bool VSync = true;  // --vsync off
 
   // --capture: frames as PNG files into a directory, or a video file when
   // the name ends in .mp4, .mkv or .webm; no window, no sound.
@@ -47,8 +51,5 @@ std::string HelpText();
 
 // True when `path` names a video file (.mp4, .mkv, .webm, any case).
 bool IsVideoPath(const std::string& path);
-
-// The blank-texture side the setup window's resolution list gives a size.
-int32_t BlankTextureSizeFor(int32_t width, int32_t height);
 
 }  // namespace cmdline

@@ -57,7 +57,7 @@ TEST_F(FullScreenX, DesktopModeKeepsTheAspectBetweenBlackBarsAndMatchesTheCaptur
   const auto r = X(R"sh(
 "$PLAY" --no-setup --no-sound --resolution 800x600 2>err.txt & p=$!
 window "Now playing"
-echo geometry $(waitfor test "$(geometry)" = "0 0 1920 1080"; geometry)
+echo geometry $(waituntil '[ "$(geometry)" = "0 0 1920 1080" ]'; geometry)
 echo inside $(waitpx 240 540 '[ $r -gt 80 ]')
 echo right $(px 1679 540)
 for x in 0 120 239 1680 1800 1919; do echo bar$x $(px $x 540) $(px $x 5) $(px $x 1074); done
@@ -104,7 +104,7 @@ finish $p
 "$PLAY" --no-setup --no-sound --windowed --resolution 1920x1080 & p=$!
 window "Now playing"
 xdotool windowsize $w 960 300
-waitfor test "$(geometry | cut -d' ' -f3-)" = "960 300"
+waituntil '[ "$(geometry | cut -d" " -f3-)" = "960 300" ]'
 set -- $(geometry); x=$1 y=$2
 # 16:9 in 960x300: 533 columns from 213.
 echo leftbar $(waitpx $((x + 200)) $((y + 150)) '[ $r -eq 0 ]')
@@ -140,13 +140,13 @@ cursor() { ffmpeg -loglevel error -f x11grab -draw_mouse 1 -video_size 16x16 -i 
   [ $(od -An -v -w3 -tu1 c.raw | sort -u | wc -l) -gt 1 ] && echo shown || echo hidden; }
 "$PLAY" --no-setup --no-sound --resolution 800x600 & p=$!
 window "Now playing"
-waitfor test "$(geometry)" = "0 0 1920 1080"
+waituntil '[ "$(geometry)" = "0 0 1920 1080" ]'
 set -- $(waitpx 960 540 '[ $g -gt 0 ]'); g0=$2; echo full1 $g0 $(cursor)
 key alt+Return
-echo window $(waitfor test "$(geometry)" = "560 240 800 600"; geometry)
+echo window $(waituntil '[ "$(geometry)" = "560 240 800 600" ]'; geometry)
 set -- $(waitpx 960 540 "[ \$g -ne $g0 ]"); g1=$2; echo window1 $g1 $(cursor)
 key alt+Return
-echo full $(waitfor test "$(geometry)" = "0 0 1920 1080"; geometry)
+echo full $(waituntil '[ "$(geometry)" = "0 0 1920 1080" ]'; geometry)
 waitpx 100 540 '[ $g -eq 0 ]' >/dev/null
 set -- $(waitpx 960 540 "[ \$g -ne $g1 ]"); echo full2 $2 $(cursor)
 finish $p
@@ -173,9 +173,9 @@ TEST_F(FullScreenX, SetupWindowEnterStartsAndEscapeQuits) {
 window "'Still' Setup"
 key Return
 window "Now playing"
-echo started $(waitfor test "$(geometry)" = "0 0 1920 1080"; geometry) $(waitpx 100 540 '[ $r -eq 0 ]') $(waitpx 960 5 '[ $r -gt 80 ]')
+echo started $(waituntil '[ "$(geometry)" = "0 0 1920 1080" ]'; geometry) $(waitpx 100 540 '[ $r -eq 0 ]') $(waitpx 960 5 '[ $r -gt 80 ]')
 finish $p
-"$PLAY" & p=$!
+"$PLAY" 2>quit.txt & p=$!
 window "'Still' Setup"
 key Escape
 played=no
@@ -188,7 +188,7 @@ wait $p; echo quit $? $played
   // The defaults: full screen at 800x600, so bars at the sides.
   EXPECT_EQ(seen["started"].substr(0, 14), "0 0 1920 1080 ") << r.out;
   EXPECT_EQ(seen["exit"], "0");
-  EXPECT_EQ(seen["quit"], "0 no");
+  EXPECT_EQ(seen["quit"], "0 no") << testutil::Slurp(dir / "quit.txt");
 }
 
 }  // namespace

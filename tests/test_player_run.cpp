@@ -15,7 +15,7 @@
 #include "engine/scheduler.h"
 #include "engine/settings.h"
 #include "imageFiles.h"
-#include "player/capture.h"
+#include "capture/capture.h"
 #include "player/cmdline.h"
 #include "toolRun.h"
 #include "xSession.h"

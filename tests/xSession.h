@@ -9,6 +9,7 @@
 //   px X Y           prints the R G B of the screen pixel at X, Y (no cursor)
 //   grab X Y W H F   writes that rectangle of the screen to F as raw RGB
 //   waitfor CMD...   runs CMD every tenth of a second until it succeeds; 1 at the deadline
+//   waituntil TEXT   the same for shell text, expanded afresh each time ('[ "$(geometry)" = ... ]')
 //   waitpx X Y TEST  until TEST (shell, on $r $g $b) holds for pixel X, Y; prints "r g b"
 //   geometry         prints window $w's "X Y WIDTH HEIGHT"
 //   boxes            prints "box: NAME" for each other visible window and presses Return in it
@@ -38,6 +39,7 @@ DEADLINE=${DEADLINE:-30}
 exec 3>display; Xvfb -displayfd 3 -screen 0 )sh" + screen + R"sh( -nolisten tcp -noreset 2>xvfb.log & XVFB=$!; exec 3>&-
 trap 'kill $XVFB 2>/dev/null; jobs -p | xargs -r kill 2>/dev/null' EXIT
 waitfor() { local end=$(( $(date +%s) + DEADLINE )); while ! "$@"; do [ $(date +%s) -ge $end ] && return 1; sleep 0.1; done; }
+waituntil() { waitfor eval "$1"; }
 waitfor test -s display || exit 91
 export DISPLAY=:$(cat display) SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
 w=
@@ -48,7 +50,7 @@ grab() { ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size $3x$4 -i "$
 px() { grab $1 $2 1 1 px.raw && od -An -tu1 px.raw | xargs; }
 pixelholds() { local t=$3 v; v=$(px $1 $2) || return 1; set -- $v; r=${1:-0} g=${2:-0} b=${3:-0}; eval "$t"; }
 waitpx() { waitfor pixelholds "$1" "$2" "$3" && echo $r $g $b; }
-geometry() { eval $(xdotool getwindowgeometry --shell "$w"); echo $X $Y $WIDTH $HEIGHT; }
+geometry() { ( eval $(xdotool getwindowgeometry --shell "$w"); echo $X $Y $WIDTH $HEIGHT ); }
 boxes() { for b in $(xdotool search --onlyvisible --name . 2>/dev/null); do [ "$b" = "$w" ] && continue
   echo "box: $(xdotool getwindowname $b)"; xdotool key --window $b Return; done; }
 ended() { ! kill -0 $1 2>/dev/null; }

@@ -2,7 +2,7 @@
 
 #include "data/demo.h"
 #include "data/filestuff.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
@@ -14,7 +14,7 @@ void StartModules() {
   filestuff::Startup();
   mshman::Startup();
   texMan::Startup();
-  registry::Startup();
+  roster::Startup();
   scheduler::Startup();
   demo::Startup();
   scripter::Startup();
@@ -24,7 +24,7 @@ void StopModules() {
   scripter::Shutdown();
   demo::Shutdown();
   scheduler::Shutdown();
-  registry::Shutdown();
+  roster::Shutdown();
   texMan::Shutdown();
   mshman::Shutdown();
   filestuff::Shutdown();

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "data/filestuff.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
@@ -162,7 +162,7 @@ void ClearLoaded() {
   mshman::ClearMeshes();
   DemoData = scheduler::TDemoData{};
   MusicName.clear();
-  registry::ClearAllParamSets();
+  roster::ClearAllParamSets();
   scripter::IntVars.clear();
   scripter::FloatVars.clear();
 }
@@ -182,7 +182,7 @@ bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures
     ReadMeshes();
     ReadEvents();
     try {
-      registry::LoadAllParamSets(loadScriptSources);
+      roster::LoadAllParamSets(loadScriptSources);
     } catch (const filestuff::ReadError&) {
       throw;
     } catch (const dllShared::DataError& e) {

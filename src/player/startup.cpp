@@ -27,15 +27,16 @@ const std::vector<TControl> controls = {
     {TControlKind::CheckBox, "Loop Demo", 166, 174, 110, 15, kLoopDemo, TFont::Normal, false},
 };
 
-// The blank texture is the largest power of two that fits the shorter side,
-// never below 512: 1280x720 gets 512, 1920x1080 gets 1024.
+// The blank texture follows the size (settings::BlankTextureSizeFor): 512
+// for the first three, 1024 for 1280x1024; of the entries for today's
+// screens 1280x720 sets 512 and 1920x1080 sets 1024.
 const std::array<TResolution, 6> fixedResolutions = {{
-    {"800x600", 800, 600, 512},
-    {"1024x768", 1024, 768, 512},
-    {"1280x800", 1280, 800, 512},
-    {"1280x1024", 1280, 1024, 1024},
-    {"1280x720", 1280, 720, 512},
-    {"1920x1080", 1920, 1080, 1024},
+    {"800x600", 800, 600},
+    {"1024x768", 1024, 768},
+    {"1280x800", 1280, 800},
+    {"1280x1024", 1280, 1024},
+    {"1280x720", 1280, 720},
+    {"1920x1080", 1920, 1080},
 }};
 std::vector<TResolution> resolutions(fixedResolutions.begin(), fixedResolutions.end());
 std::string desktopText;  // the text of the desktop's entry
@@ -112,7 +113,7 @@ void SelectionChanged(int id) {
     const TResolution& r = resolutions[static_cast<size_t>(resolutionSelection)];
     settings::ScreenWidth = r.width;
     settings::ScreenHeight = r.height;
-    settings::BlankTextureSize = r.blankTextureSize;
+    settings::BlankTextureSize = settings::BlankTextureSizeFor(r.width, r.height);
   } else if (id == kSoundCard) {
     if (soundCardSelection < 0) return;
     settings::SoundDevice = soundCardSelection;
@@ -132,15 +133,14 @@ void BeginDialog(const std::string& title, const std::vector<std::string>& sound
   });
   if (desktopWidth > 0 && desktopHeight > 0 && !listed) {
     desktopText = std::to_string(desktopWidth) + "x" + std::to_string(desktopHeight);
-    resolutions.push_back({desktopText.c_str(), desktopWidth, desktopHeight,
-                           settings::BlankTextureSizeFor(desktopWidth, desktopHeight)});
+    resolutions.push_back({desktopText.c_str(), desktopWidth, desktopHeight});
   }
 
   settings::StartPressed = false;
   settings::FullScreen = true;
   settings::ScreenWidth = resolutions[0].width;
   settings::ScreenHeight = resolutions[0].height;
-  settings::BlankTextureSize = resolutions[0].blankTextureSize;
+  settings::BlankTextureSize = settings::BlankTextureSizeFor(resolutions[0].width, resolutions[0].height);
 
   caption = "'" + title + "'" + " Setup";
   destroyed = false;

@@ -1,4 +1,4 @@
-#include "player/capture.h"
+#include "capture/capture.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -21,16 +21,12 @@
 
 #include <GL/gl.h>
 
+#include "capture/pngPool.h"
+#include "capture/videoOut.h"
 #include "data/demo.h"
 #include "engine/settings.h"
-#include "player/cmdline.h"
-#include "player/mainloop.h"
-#include "player/muzax.h"
-#include "player/openglx.h"
 #include "platform/offscreen.h"
 #include "platform/present.h"
-#include "player/pngPool.h"
-#include "player/videoOut.h"
 
 namespace capture {
 
@@ -98,17 +94,19 @@ void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
 // The music for `frames` frames from job.From into `path`. True when there
 // is no music (nothing to write) or it was written; a damaged music file is
 // only a warning, as it is when playing.
-bool WriteMusicSpan(const TCaptureJob& job, int64_t frames, const std::string& path, bool& written) {
+bool WriteMusicSpan(const TCaptureJob& job, const THooks& hooks, int64_t frames, const std::string& path,
+                    bool& written) {
   written = false;
   std::error_code ec;
   if (!std::filesystem::exists(MusicFile, ec)) return true;
-  muzax::TPcm pcm;
+  int32_t sampleRate = 0;
+  std::vector<int16_t> stereo;
   std::string error;
-  if (!muzax::DecodeSpan(MusicFile, job.From, frames, job.Rate, pcm, error)) {
+  if (!hooks.DecodeMusic(MusicFile, job.From, frames, job.Rate, sampleRate, stereo, error)) {
     std::fprintf(stderr, "qvlplay: no sound in the capture: %s\n", error.c_str());
     return true;
   }
-  if (!WriteWav(path, pcm.Rate, pcm.Samples)) {
+  if (!WriteWav(path, sampleRate, stereo)) {
     std::fprintf(stderr, "qvlplay: cannot write %s\n", path.c_str());
     return false;
   }
@@ -185,7 +183,7 @@ bool WriteWav(const std::string& path, int32_t rate, const std::vector<int16_t>&
   return std::fclose(f) == 0 && ok;
 }
 
-int Run(const TCaptureJob& job) {
+int Run(const TCaptureJob& job, const THooks& hooks) {
   settings::SoundOff = true;
   settings::ShowFPS = false;
   settings::FullScreen = false;
@@ -224,8 +222,7 @@ int Run(const TCaptureJob& job) {
   // objects they come from the surface itself.
   present::Open(job.Width, job.Height, settings::BlankTextureSize);
   // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
-  openglx::ResizeGLScene(job.Width, job.Height);
-  openglx::InitGL();
+  hooks.OpenScene(job.Width, job.Height);
 
   const int32_t end = job.HasTo ? job.To : DefaultEnd(demo::DemoData, job.From);
   const int64_t total = FrameCountUpTo(job.From, job.Rate, end);
@@ -240,7 +237,7 @@ int Run(const TCaptureJob& job) {
 
   if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
     std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
-    mainloop::FreeResources();
+    hooks.FreeDemo();
     present::Close();
     offscreen::Close();
     return 1;
@@ -264,7 +261,7 @@ int Run(const TCaptureJob& job) {
       present::BeginFrame();
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glLoadIdentity();
-      mainloop::DemoTime = t;
+      hooks.SetTime(t);
       scheduler::RenderTracks(t);
       glFinish();
       const auto after = std::chrono::steady_clock::now();
@@ -307,7 +304,7 @@ int Run(const TCaptureJob& job) {
     if (progress) std::fputc('\n', stderr);
     // A fatal script fault has shown its message; the frames written so far
     // stay, the context goes.
-    mainloop::FreeResources();
+    hooks.FreeDemo();
     present::Close();
     offscreen::Close();
     throw;
@@ -324,13 +321,13 @@ int Run(const TCaptureJob& job) {
       rc = 1;
     }
     bool written = false;
-    if (rc == 0 && !WriteMusicSpan(job, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
+    if (rc == 0 && !WriteMusicSpan(job, hooks, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
       rc = 1;
   } else if (job.Output == TOutput::Video) {
     if (rc == 0) {
       const std::string wav = videoOut::TempName(job.Dir, "wav");
       bool written = false;
-      rc = WriteMusicSpan(job, frame, wav, written) ? 0 : 1;
+      rc = WriteMusicSpan(job, hooks, frame, wav, written) ? 0 : 1;
       if (rc == 0 && !Interrupted && !videoOut::Finish(written ? wav : std::string(), error)) rc = 1;
       if (Interrupted) error = "capture interrupted";
       std::error_code ec;
@@ -346,7 +343,7 @@ int Run(const TCaptureJob& job) {
   signals.Restore();
   if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
-  mainloop::FreeResources();
+  hooks.FreeDemo();
   present::Close();
   offscreen::Close();
   return rc;

@@ -1,4 +1,4 @@
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 
 #include <algorithm>
 

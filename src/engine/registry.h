@@ -20,6 +20,7 @@ struct TOperatorRow {
   const char* CountKey;
   std::string_view SetPrefix;  // empty for the Scripter, whose keys are its own
   int32_t SetSize;             // 0 for the Scripter (its sets vary)
+  int32_t Slots;               // instance slots free after start-up
 };
 
 // Operators[type]: the descriptor of each type; filled by the roster's

@@ -23,27 +23,29 @@ namespace roster {
 using registry::OperatorCount;
 using registry::Operators;
 
-using namespace std::string_view_literals;
+// The modules in type-number order, written once: the rows and the entries
+// below are both made from it. SCRIPTS marks the one whose sets are not
+// fixed-size records.
+#define QVL_ROSTER(X, SCRIPTS)                                                              \
+  X(opFader) X(opImage) SCRIPTS(opScripter) X(opPart1) X(opEfFade) X(opEffect) X(opImgDist) \
+  X(opBezier) X(opDrawMesh) X(op0815L) X(opEndDemo) X(opWobble) X(opLinear) X(opSineMove)  \
+  X(opTunnel)
 
-const registry::TOperatorRow Rows[OperatorCount] = {
-    {"Fader", 4, 0, "FaderCount", "Fader", 32},
-    {"Show Image", 6, 0, "ShwImgCount", "ShwImg", 24},
-    {"Scripter", 1, 2, "ScrCount", "", 0},
-    {"Particles 1", 11, 0, "PSys1Count", "PSys1", 68},
-    {"Effect Fader", 2, 1, "EfFadeCount", "EfFade", 8},
-    {"Render To Texture", 2, 1, "Rn2TexCount", "Rn2Tex", 8},
-    {"Image Distortion", 6, 0, "ImgDstCount", "ImgDst", 24},
-    {"Bezier", 6, 1, "BezierCount", "Bezier", 72},
-    {"Simple DrawMesh", 5, 0, "DrawMCount", "DrawM", 44},
-    {"0815 - Lines", 7, 0, "0815LCount", "0815L", 36},
-    {"End Demo", 1, 2, "EDCount", "ED", 4},
-    {"Wobble Image", 7, 0, "WobbleCount", "Wobble", 12},
-    {"Linear", 5, 1, "LinearCount", "Linear", 52},
-    {"Sinemove", 5, 1, "SiMoCount", "SiMo", 52},
-    {"Tunnel", 7, 0, "TunnelCount", "Tunne\xF6"sv, 28},
-};
+#define QVL_ROW(m) m::Identity,
+const registry::TOperatorRow Rows[OperatorCount] = {QVL_ROSTER(QVL_ROW, QVL_ROW)};
+#undef QVL_ROW
 
 namespace {
+
+using TRawSet = std::pair<int32_t, const unsigned char*>;
+
+template <auto Sets>
+TRawSet RawSetOf(int32_t index) {
+  auto& sets = Sets();
+  const auto n = static_cast<int32_t>(sets.size());
+  const unsigned char* p = (index >= 0 && index < n) ? reinterpret_cast<const unsigned char*>(&sets[index]) : nullptr;
+  return {n, p};
+}
 
 // Each module's own steps, in registry order.
 struct ModuleEntry {
@@ -51,25 +53,14 @@ struct ModuleEntry {
   void (*Shutdown)();
   void (*Describe)(dllShared::fOperator&);
   void (*LoadParamSets)(bool);
+  TRawSet (*RawSet)(int32_t index);  // null when the sets are not records
 };
 
-const ModuleEntry Modules[OperatorCount] = {
-    {opFader::Startup, opFader::Shutdown, opFader::Describe, opFader::LoadParamSets},
-    {opImage::Startup, opImage::Shutdown, opImage::Describe, opImage::LoadParamSets},
-    {opScripter::Startup, opScripter::Shutdown, opScripter::Describe, opScripter::LoadParamSets},
-    {opPart1::Startup, opPart1::Shutdown, opPart1::Describe, opPart1::LoadParamSets},
-    {opEfFade::Startup, opEfFade::Shutdown, opEfFade::Describe, opEfFade::LoadParamSets},
-    {opEffect::Startup, opEffect::Shutdown, opEffect::Describe, opEffect::LoadParamSets},
-    {opImgDist::Startup, opImgDist::Shutdown, opImgDist::Describe, opImgDist::LoadParamSets},
-    {opBezier::Startup, opBezier::Shutdown, opBezier::Describe, opBezier::LoadParamSets},
-    {opDrawMesh::Startup, opDrawMesh::Shutdown, opDrawMesh::Describe, opDrawMesh::LoadParamSets},
-    {op0815L::Startup, op0815L::Shutdown, op0815L::Describe, op0815L::LoadParamSets},
-    {opEndDemo::Startup, opEndDemo::Shutdown, opEndDemo::Describe, opEndDemo::LoadParamSets},
-    {opWobble::Startup, opWobble::Shutdown, opWobble::Describe, opWobble::LoadParamSets},
-    {opLinear::Startup, opLinear::Shutdown, opLinear::Describe, opLinear::LoadParamSets},
-    {opSineMove::Startup, opSineMove::Shutdown, opSineMove::Describe, opSineMove::LoadParamSets},
-    {opTunnel::Startup, opTunnel::Shutdown, opTunnel::Describe, opTunnel::LoadParamSets},
-};
+#define QVL_ENTRY(m) {m::Startup, m::Shutdown, m::Describe, m::LoadParamSets, RawSetOf<&m::Sets>},
+#define QVL_SCRIPT_ENTRY(m) {m::Startup, m::Shutdown, m::Describe, m::LoadParamSets, nullptr},
+const ModuleEntry Modules[OperatorCount] = {QVL_ROSTER(QVL_ENTRY, QVL_SCRIPT_ENTRY)};
+#undef QVL_ENTRY
+#undef QVL_SCRIPT_ENTRY
 
 // The fixed table the Operators pointers point into.
 dllShared::fOperator table[OperatorCount];
@@ -102,6 +93,11 @@ void ClearAllParamSets() {
     m.Shutdown();
     m.Startup();
   }
+}
+
+std::pair<int32_t, const unsigned char*> RawSet(int32_t type, int32_t index) {
+  if (type < 0 || type >= OperatorCount || !Modules[type].RawSet) return {0, nullptr};
+  return Modules[type].RawSet(index);
 }
 
 void LoadAllParamSets(bool loadScriptSources) {

@@ -2,6 +2,9 @@
 // start-up and shutdown, their descriptors and their parameter sets.
 #pragma once
 
+#include <cstdint>
+#include <utility>
+
 #include "engine/registry.h"
 
 namespace roster {
@@ -15,6 +18,10 @@ void Shutdown();
 void RegisterOperators();
 // Every type's LoadParamSets, Fader first, Tunnel last.
 void LoadAllParamSets(bool loadScriptSources);
+// The number of sets of `type` and the bytes of set `index` as stored in
+// the demo file (null when there is no such set); {0, null} for the
+// Scripter, whose sets are not fixed-size records.
+std::pair<int32_t, const unsigned char*> RawSet(int32_t type, int32_t index);
 // Empties every type's parameter sets and frees every slot, as before a load.
 void ClearAllParamSets();
 

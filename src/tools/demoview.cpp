@@ -7,7 +7,6 @@
 #include "data/demo.h"
 #include "engine/registry.h"
 #include "operators/roster.h"
-#include "engine/scheduler.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "operators/opScripter.h"

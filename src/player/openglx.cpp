@@ -1,3 +1,8 @@
+// openglx: the playback window and its GL context. In this order: module
+// state and helpers (frame-rate timer, glyphs, full screen), start-up and
+// the window's life (create, full screen, the picture, tear-down), the GL
+// state and the frame-rate font, then the message handling (window
+// procedure, key latch, key codes, the queue).
 #include "player/openglx.h"
 
 #include <SDL.h>
@@ -118,6 +123,8 @@ void LeaveFullScreen() {
 }
 
 }  // namespace
+
+// ---- start-up and the window's life ----
 
 void Startup() {
   // Float-to-integer conversions round to nearest even; faults stay masked,
@@ -279,6 +286,8 @@ void KillGLWindow(bool fullScreen) {
   }
 }
 
+// ---- GL state and the frame-rate font ----
+
 void InitGL() {
   if (!dllShared::Host.DrawMesh) messages::Show(":(", "crash");
 
@@ -352,6 +361,8 @@ void PrintText(const std::string& text) {
   glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
   glPopAttrib();
 }
+
+// ---- message handling ----
 
 void WindowProc(const TMessage& msg) {
   switch (msg.Kind) {

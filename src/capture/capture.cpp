@@ -13,7 +13,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -21,6 +20,7 @@
 
 #include <GL/gl.h>
 
+#include "capture/frameRead.h"
 #include "capture/pngPool.h"
 #include "capture/videoOut.h"
 #include "data/demo.h"
@@ -231,9 +231,6 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
   auto shown = started;
   std::vector<double> frameMs;
   if (job.Output == TOutput::TimeDemo) frameMs.reserve(static_cast<size_t>(std::min<int64_t>(total, 1 << 20)));
-  const size_t row = static_cast<size_t>(job.Width) * 3;
-  const size_t frameBytes = row * static_cast<size_t>(job.Height);
-  std::vector<uint8_t> topDown(job.Output == TOutput::Video ? frameBytes : 0);
 
   if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
     std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
@@ -243,6 +240,21 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     return 1;
   }
   if (job.Output == TOutput::Frames) pngPool::Start(job.Dir, job.Width, job.Height);
+  frameRead::Start(job.Width, job.Height);
+  // Frames read back go to the PNG writers or down ffmpeg's pipe in the
+  // order read; their buffers come back from there.
+  int64_t handedOver = 0;
+  auto spare = [&] { return job.Output == TOutput::Frames ? pngPool::Spare() : videoOut::Spare(); };
+  auto handOver = [&](frameRead::TResult got, std::vector<uint8_t>& pixels) {
+    if (got == frameRead::TResult::None) return true;
+    if (got == frameRead::TResult::Failed) {
+      error = "cannot read the frames back from OpenGL";
+      return false;
+    }
+    if (job.Output == TOutput::Frames) return pngPool::Put(handedOver++, std::move(pixels));  // the pool has the reason
+    ++handedOver;
+    return videoOut::Put(std::move(pixels), error);
+  };
   TSignals signals;
   signals.Install();
   scheduler::DemoFinished = 0;
@@ -263,25 +275,16 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
       glLoadIdentity();
       hooks.SetTime(t);
       scheduler::RenderTracks(t);
-      glFinish();
-      const auto after = std::chrono::steady_clock::now();
       bool ok = true;
       if (job.Output == TOutput::TimeDemo) {
-        frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
+        glFinish();
+        frameMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
       } else {
         // The screen has no transparency: RGB, a quarter less to move and pack.
-        std::vector<uint8_t> bottomUp(frameBytes);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-        if (job.Output == TOutput::Frames) {
-          ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
-        } else {
-          for (int y = 0; y < job.Height; ++y)
-            std::memcpy(&topDown[static_cast<size_t>(y) * row],
-                        &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
-          ok = videoOut::Put(topDown.data(), error);
-        }
+        std::vector<uint8_t> pixels = spare();
+        ok = handOver(frameRead::Read(pixels), pixels);
       }
+      const auto after = std::chrono::steady_clock::now();
       if (!ok) {
         rc = 1;
         break;
@@ -297,9 +300,15 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     }
   } catch (...) {
     // A damaged demo: the workers and ffmpeg stop before the message.
+    // The frame still being read back was drawn before the fault: it stays too.
     std::string ignored;
-    if (job.Output == TOutput::Frames) pngPool::Finish(ignored);
+    if (job.Output == TOutput::Frames) {
+      std::vector<uint8_t> pixels = spare();
+      handOver(frameRead::Drain(pixels), pixels);
+      pngPool::Finish(ignored);
+    }
     if (job.Output == TOutput::Video) videoOut::Abort();
+    frameRead::Shutdown();
     signals.Restore();
     if (progress) std::fputc('\n', stderr);
     // A fatal script fault has shown its message; the frames written so far
@@ -309,6 +318,11 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     offscreen::Close();
     throw;
   }
+  if (rc == 0 && job.Output != TOutput::TimeDemo) {
+    std::vector<uint8_t> pixels = spare();
+    if (!handOver(frameRead::Drain(pixels), pixels)) rc = 1;
+  }
+  frameRead::Shutdown();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (progress) std::fputc('\n', stderr);
 

@@ -13,7 +13,8 @@
 //   waitpx X Y TEST  until TEST (shell, on $r $g $b) holds for pixel X, Y; prints "r g b"
 //   geometry         prints window $w's "X Y WIDTH HEIGHT"
 //   boxes            prints "box: NAME" for each other visible window and presses Return in it
-//   finish P         presses Escape in $w until process P has ended; prints "exit STATUS"
+//   finish P         presses Escape in $w until process P has ended; prints "exit STATUS" and
+//                    waits for the server to drop the window
 #pragma once
 
 #include <filesystem>
@@ -55,7 +56,8 @@ boxes() { for b in $(xdotool search --onlyvisible --name . 2>/dev/null); do [ "$
   echo "box: $(xdotool getwindowname $b)"; xdotool key --window $b Return; done; }
 ended() { ! kill -0 $1 2>/dev/null; }
 pressedout() { key Escape 2>/dev/null; sleep 0.2; ended $1; }
-finish() { waitfor pressedout $1 || kill $1; wait $1; echo exit $?; }
+gone() { ! xdotool getwindowname "$w" >/dev/null 2>&1; }
+finish() { waitfor pressedout $1 || kill $1; wait $1; echo exit $?; waitfor gone; }
 )sh" + body;
   WriteAll(dir / "x.sh", std::vector<unsigned char>(script.begin(), script.end()));
   return Run("timeout " + std::to_string(seconds) + " bash " + Quote((dir / "x.sh").string()));

@@ -22,7 +22,7 @@ using testutil::Quote;
 const char* kScript = R"sh(
 play() {
   "$PLAYER" --no-setup --windowed --no-sound --watch --resolution 320x240 "$@" 2>>err.txt & P=$!
-  window "Now playing"
+  window "Now playing" $P
   set -- $(geometry); X0=$1 Y0=$2
 }
 centre() { px $((X0 + 160)) $((Y0 + 120)); }

@@ -4,7 +4,7 @@
 // its id, so that window tests hold on a busy machine.
 //
 // Functions the script can use:
-//   window NAME      waits for a visible window whose name starts with NAME; sets $w
+//   window NAME [P]  waits for a visible window whose name starts with NAME (of process P); sets $w
 //   key KEYS...      sends KEYS to window $w (xdotool key names)
 //   px X Y           prints the R G B of the screen pixel at X, Y (no cursor)
 //   grab X Y W H F   writes that rectangle of the screen to F as raw RGB
@@ -45,8 +45,13 @@ waitfor test -s display || exit 91
 export DISPLAY=:$(cat display) SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
 w=
 found() { w=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n1); [ -n "$w" ]; }
-window() { waitfor found "$1" || { echo "no window $1"; exit 90; }; }
-key() { xdotool key --window "$w" "$@"; }
+ended() { ! kill -0 $1 2>/dev/null; }
+shown() { found "$1" && return 0; [ -z "$2" ] || ! ended $2 || { wait $2; echo "no window $1: player ended with $?"; exit 90; }; false; }
+window() { waitfor shown "$1" "${2:-}" || { echo "no window $1"; exit 90; }; }
+# An xdotool whose window vanished between press and release leaves the key
+# down in the server, where the next window to get the focus would see it:
+# release it for certain.
+key() { xdotool key --window "$w" "$@"; local rc=$?; xdotool keyup "$@" 2>/dev/null; return $rc; }
 grab() { ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size $3x$4 -i "$DISPLAY+$1,$2" -frames:v 1 -f rawvideo -pix_fmt rgb24 -y "$5"; }
 px() { grab $1 $2 1 1 px.raw && od -An -tu1 px.raw | xargs; }
 pixelholds() { local t=$3 v; v=$(px $1 $2) || return 1; set -- $v; r=${1:-0} g=${2:-0} b=${3:-0}; eval "$t"; }
@@ -54,7 +59,6 @@ waitpx() { waitfor pixelholds "$1" "$2" "$3" && echo $r $g $b; }
 geometry() { ( eval $(xdotool getwindowgeometry --shell "$w"); echo $X $Y $WIDTH $HEIGHT ); }
 boxes() { for b in $(xdotool search --onlyvisible --name . 2>/dev/null); do [ "$b" = "$w" ] && continue
   echo "box: $(xdotool getwindowname $b)"; xdotool key --window $b Return; done; }
-ended() { ! kill -0 $1 2>/dev/null; }
 pressedout() { key Escape 2>/dev/null; sleep 0.2; ended $1; }
 gone() { ! xdotool getwindowname "$w" >/dev/null 2>&1; }
 finish() { waitfor pressedout $1 || kill $1; wait $1; echo exit $?; waitfor gone; }

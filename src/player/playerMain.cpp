@@ -28,6 +28,7 @@
 #include "player/openglx.h"
 #include "player/startup.h"
 #include "resources/mshman.h"
+#include "resources/texLoad.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
 #include "tools/demoBuild.h"
@@ -182,6 +183,7 @@ int Run(int argc, char** argv) {
   }
 
   StartModules();
+  texLoad::SetWorkers(options.LoadThreads);
   fileWatch::Startup();
   int rc = 0;
   try {

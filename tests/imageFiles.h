@@ -91,7 +91,7 @@ inline Bytes MakeBMP(const Picture& p, const BmpOptions& o = {}) {
 
 struct TgaOptions {
   int bits = 24;
-  bool rle = false, topOrigin = false;
+  bool rle = false, topOrigin = false, rightOrigin = false;
   uint8_t idLength = 0, imageType = 0 /* 0: 2 or 10 from rle */, colorMapType = 0;
 };
 
@@ -99,17 +99,17 @@ inline Bytes TgaHeader(int w, int h, const TgaOptions& o, std::initializer_list<
   Bytes b{o.idLength, o.colorMapType, static_cast<uint8_t>(o.imageType ? o.imageType : (o.rle ? 10 : 2))};
   b.resize(12, 0);  // colour-map fields and origin
   Put16(b, static_cast<uint32_t>(w)), Put16(b, static_cast<uint32_t>(h));
-  b.insert(b.end(), {static_cast<uint8_t>(o.bits), static_cast<uint8_t>((o.bits == 32 ? 8 : 0) | (o.topOrigin ? 0x20 : 0))});
+  b.insert(b.end(), {static_cast<uint8_t>(o.bits), static_cast<uint8_t>((o.bits == 32 ? 8 : 0) | (o.topOrigin ? 0x20 : 0) | (o.rightOrigin ? 0x10 : 0))});
   for (int i = 0; i < o.idLength; ++i) b.push_back(static_cast<uint8_t>(0xA0 + i));
   return b.insert(b.end(), tail), b;
 }
 
-// Rows bottom first unless topOrigin; RLE packs runs of equal pixels (up to 128) into run packets and
+// Rows bottom first unless topOrigin, pixels left to right unless rightOrigin; RLE packs runs of equal pixels (up to 128) into run packets and
 // the rest into raw packets.
 inline Bytes MakeTGA(const Picture& p, const TgaOptions& o = {}) {
   Bytes b = TgaHeader(p.w, p.h, o);
   std::vector<Pixel> seq;
-  for (int i = 0; i < p.w * p.h; ++i) seq.push_back(p.at(i % p.w, o.topOrigin ? i / p.w : p.h - 1 - i / p.w));
+  for (int i = 0; i < p.w * p.h; ++i) seq.push_back(p.at(o.rightOrigin ? p.w - 1 - i % p.w : i % p.w, o.topOrigin ? i / p.w : p.h - 1 - i / p.w));
   for (size_t i = 0, n = 1; i < seq.size(); i += n, n = 1) {
     const bool run = o.rle && i + 1 < seq.size() && seq[i + 1] == seq[i];
     while (o.rle && i + n < seq.size() && n < 128 && (seq[i + n] == seq[i]) == run) ++n;

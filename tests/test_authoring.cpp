@@ -7,12 +7,12 @@
 
 #include "data/demo.h"
 #include "app/modules.h"
-#include "player/authoring.h"
-#include "player/fileWatch.h"
+#include "authoring/authoring.h"
+#include "platform/fileWatch.h"
 #include "loopHarness.h"
 #include "script/opScripter.h"
 #include "toolRun.h"
-#include "tools/demoBuild.h"
+#include "description/demoBuild.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "imageFiles.h"
-#include "player/capture.h"
+#include "capture/capture.h"
 #include "player/cmdline.h"
 #include "toolRun.h"
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "engine/settings.h"
-#include "player/muzax.h"
+#include "platform/muzax.h"
 
 namespace {
 

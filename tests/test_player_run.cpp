@@ -14,7 +14,7 @@
 #include "demoWriter.h"
 #include "engine/scheduler.h"
 #include "imageFiles.h"
-#include "player/capture.h"
+#include "capture/capture.h"
 #include "player/cmdline.h"
 #include "toolRun.h"
 

@@ -145,6 +145,25 @@ TEST_F(TextureTable, NamesLoseDirectoriesByBackslashExtensionsChooseAndIndicesSt
   EXPECT_EQ(glIsTexture(name), GL_FALSE);
 }
 
+// A TGA may store its rows from either side and either end: every origin reads as the same upright picture.
+TEST(TgaOrigins, AllFourOriginsRawAndRunLengthGiveTheSamePixels) {
+  const Pixel tl{200, 0, 0, 10}, tr{0, 200, 0, 20}, bl{0, 0, 200, 30}, br{250, 250, 250, 40}, mid{1, 2, 3, 50}, run{7, 8, 9, 60};
+  const Picture p{4, 2, {tl, mid, mid, tr, bl, run, run, br}};  // top row first; the bottom run makes a run packet
+  // Bottom row first, red first: what the upload is handed whatever the origin.
+  const Bytes want24 = {0, 0, 200, 7, 8, 9, 7, 8, 9, 250, 250, 250, 200, 0, 0, 1, 2, 3, 1, 2, 3, 0, 200, 0};
+  const Bytes want32 = {0, 0, 200, 30, 7, 8, 9, 60, 7, 8, 9, 60, 250, 250, 250, 40, 200, 0, 0, 10, 1, 2, 3, 50, 1, 2, 3, 50, 0, 200, 0, 20};
+  for (int bits : {24, 32})
+    for (bool rle : {false, true})
+      for (bool top : {false, true})
+        for (bool right : {false, true}) {
+          const Bytes file = testimg::MakeTGA(p, {.bits = bits, .rle = rle, .topOrigin = top, .rightOrigin = right});
+          Texturez::TImage img;
+          ASSERT_TRUE(Texturez::ReadTGABytes(file.data(), file.size(), "o.tga", &img));
+          EXPECT_TRUE(img.Width == 4 && img.Height == 2 && Bytes(img.Pixels.begin(), img.Pixels.end()) == (bits == 24 ? want24 : want32))
+              << bits << " bits, rle " << rle << ", top " << top << ", right " << right;
+        }
+}
+
 Bytes BmpWithSides(int32_t w, int32_t h) {
   Bytes b = testimg::MakeBMP(testimg::Gradient(2, 2));
   testimg::Set32(b, 18, static_cast<uint32_t>(w)), testimg::Set32(b, 22, static_cast<uint32_t>(h));

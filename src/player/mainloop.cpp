@@ -10,8 +10,8 @@
 
 #include "engine/scheduler.h"
 #include "engine/settings.h"
-#include "player/authoring.h"
-#include "player/muzax.h"
+#include "authoring/authoring.h"
+#include "platform/muzax.h"
 #include "player/overlay.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"

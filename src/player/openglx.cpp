@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cfenv>
@@ -18,7 +17,8 @@
 #include "engine/registry.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
-#include "player/muzax.h"
+#include "platform/fonts.h"
+#include "platform/muzax.h"
 #include "resources/texLoad.h"
 
 namespace openglx {
@@ -50,27 +50,6 @@ uint32_t OnFrameRateTimer(uint32_t interval, void*) {
   e.user.code = FrameRateTimerId;
   SDL_PushEvent(&e);
   return interval;
-}
-
-// The font file fontconfig picks for Arial: Arial itself or a face with the
-// same metrics.
-std::string FindArial() {
-  std::string path;
-  if (!FcInit()) return path;
-  FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>("Arial"));
-  if (!pat) return path;
-  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-  FcDefaultSubstitute(pat);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pat, &result);
-  if (match) {
-    FcChar8* file = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
-      path = reinterpret_cast<const char*>(file);
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pat);
-  return path;
 }
 
 // One glyph as a glBitmap display list: 1 bit a pixel, bottom row first,
@@ -320,7 +299,7 @@ void BuildFont() {
   FontBase = glGenLists(FontCharCount);
   if (FontBase == 0) return;
   if (!TTF_WasInit() && TTF_Init() != 0) return;
-  const std::string file = FindArial();
+  const std::string file = fonts::FileFor("Arial");
   TTF_Font* font = file.empty() ? nullptr : TTF_OpenFont(file.c_str(), FontPixelHeight);
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);

@@ -13,7 +13,7 @@
 #include "data/demo.h"
 #include "engine/registry.h"
 #include "engine/scheduler.h"
-#include "player/authoring.h"
+#include "authoring/authoring.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
 

@@ -20,10 +20,10 @@
 #include "engine/scheduler.h"
 #include "engine/settings.h"
 #include "platform/messageBox.h"
-#include "player/authoring.h"
-#include "player/capture.h"
+#include "authoring/authoring.h"
+#include "capture/capture.h"
 #include "player/cmdline.h"
-#include "player/fileWatch.h"
+#include "platform/fileWatch.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
 #include "player/startup.h"
@@ -31,7 +31,7 @@
 #include "resources/texLoad.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
-#include "tools/demoBuild.h"
+#include "description/demoBuild.h"
 
 namespace playerMain {
 

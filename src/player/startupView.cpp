@@ -2,7 +2,6 @@
 // and Dear ImGui draws every control at its pixel position and hands clicks,
 // list choices, Alt + letter and the close box to the window's logic.
 #include <SDL.h>
-#include <fontconfig/fontconfig.h>
 #include <imgui.h>
 
 #include <array>
@@ -14,7 +13,8 @@
 
 #include "backends/imgui_impl_opengl2.h"
 #include "backends/imgui_impl_sdl.h"
-#include "player/muzax.h"
+#include "platform/fonts.h"
+#include "platform/muzax.h"
 #include "player/startup.h"
 
 #ifdef _WIN32
@@ -40,39 +40,12 @@ GLuint logoTexture = 0;
 ImU32 Rgb(int r, int g, int b) { return IM_COL32(r, g, b, 255); }
 ImVec4 RgbF(int r, int g, int b) { return ImVec4(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f); }
 
-// The file of the installed face fontconfig picks for family at weight, or
-// "" when it is not one ImGui can read.
-std::string FontFile(const char* family, int weight) {
-  std::string path;
-  if (!FcInit()) return path;
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  FcPatternAddInteger(pattern, FC_WEIGHT, weight);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcChar8* file = nullptr;
-  if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) path = reinterpret_cast<char*>(file);
-  if (match) FcPatternDestroy(match);
-  FcPatternDestroy(pattern);
-  auto endsWith = [&](const char* ext) {
-    const std::string e(ext);
-    if (path.size() < e.size()) return false;
-    for (size_t i = 0; i < e.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(path[path.size() - e.size() + i])) != e[i]) return false;
-    return true;
-  };
-  if (!endsWith(".ttf") && !endsWith(".otf")) path.clear();
-  return path;
-}
-
 void LoadFonts() {
   ImGuiIO& io = ImGui::GetIO();
   // Verdana, or the face fontconfig offers in its place; ImGui's own font when
   // nothing readable is installed.
-  const std::string normal = FontFile("Verdana", FC_WEIGHT_REGULAR);
-  const std::string label = FontFile("Verdana", FC_WEIGHT_BLACK);
+  const std::string normal = fonts::TrueTypeFileFor("Verdana");
+  const std::string label = fonts::TrueTypeFileFor("Verdana", fonts::TWeight::Black);
   normalFont = normal.empty() ? nullptr : io.Fonts->AddFontFromFileTTF(normal.c_str(), kNormalFontSize);
   if (!normalFont) {
     ImFontConfig config;

@@ -65,7 +65,7 @@ struct TTgaHeader {
   uint16_t Width;
   uint16_t Height;
   uint8_t PixelDepth;
-  uint8_t Descriptor;  // bit 5: first row is the top row
+  uint8_t Descriptor;  // bit 4: rows stored right to left; bit 5: first row is the top row
 };
 #pragma pack(pop)
 
@@ -77,6 +77,7 @@ static_assert(sizeof(TTgaHeader) == 18 && offsetof(TTgaHeader, ImageType) == 2 &
               offsetof(TTgaHeader, PixelDepth) == 16 && offsetof(TTgaHeader, Descriptor) == 17);
 static_assert(std::is_trivially_copyable_v<TBitmapInfoHeader> && std::is_trivially_copyable_v<TTgaHeader>);
 
+constexpr uint8_t kTgaRightOrigin = 0x10;
 constexpr uint8_t kTgaTopOrigin = 0x20;
 
 // ---- a checked sequential reader, over a file or bytes in memory ----
@@ -132,6 +133,16 @@ void FlipRows(Buffer& pixels, size_t rowBytes, int32_t height) {
     std::swap_ranges(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top) * rowBytes),
                      pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top + 1) * rowBytes),
                      pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bottom) * rowBytes));
+}
+
+// Each row's pixels are reversed in place (right to left <-> left to right).
+template <class Buffer>
+void MirrorRows(Buffer& pixels, size_t pixelBytes, int32_t width) {
+  const size_t rowBytes = pixelBytes * static_cast<size_t>(width);
+  for (size_t row = 0; row + rowBytes <= pixels.size(); row += rowBytes)
+    for (size_t l = row, r = row + rowBytes - pixelBytes; l < r; l += pixelBytes, r -= pixelBytes)
+      std::swap_ranges(pixels.begin() + static_cast<ptrdiff_t>(l), pixels.begin() + static_cast<ptrdiff_t>(l + pixelBytes),
+                       pixels.begin() + static_cast<ptrdiff_t>(r));
 }
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
@@ -461,6 +472,9 @@ bool ReadTGAFrom(InFile& in, const std::string& fileName, TImage* image) {
     }
   }
 
+  // Both origin bits are honoured: rows stored right to left are turned
+  // round as rows stored top-down are, so every origin comes out upright.
+  if (h.Descriptor & kTgaRightOrigin) MirrorRows(out, static_cast<size_t>(bpp), h.Width);
   if (h.Descriptor & kTgaTopOrigin) FlipRows(out, static_cast<size_t>(h.Width) * static_cast<size_t>(bpp), h.Height);
   image->Width = h.Width;
   image->Height = h.Height;

@@ -20,8 +20,8 @@
 #include "script/opScripter.h"
 #include "script/scriptAsm.h"
 #include "tools/commands.h"
-#include "tools/demoBuild.h"
-#include "tools/records.h"
+#include "description/demoBuild.h"
+#include "description/records.h"
 
 namespace tools {
 

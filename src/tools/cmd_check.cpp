@@ -17,7 +17,7 @@
 #include "script/scripter.h"
 #include "tools/commands.h"
 #include "tools/demoview.h"
-#include "tools/records.h"
+#include "description/records.h"
 
 namespace tools {
 

@@ -10,7 +10,7 @@
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 #include "script/opScripter.h"
-#include "tools/records.h"
+#include "description/records.h"
 
 namespace demoview {
 

@@ -5,7 +5,7 @@
 #include "app/modules.h"
 #include "engine/registry.h"
 #include "fuzzKit.h"
-#include "tools/demoBuild.h"
+#include "description/demoBuild.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fuzzkit::ScratchFile file("build.qvl");

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fuzzKit.h"
-#include "player/muzax.h"
+#include "platform/muzax.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   muzax::OpenMusicBytes(std::vector<uint8_t>(data, data + size), "fuzz.mp3");

@@ -1,4 +1,4 @@
-#include "tools/records.h"
+#include "description/records.h"
 
 #include <bit>
 #include <charconv>

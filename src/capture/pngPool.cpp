@@ -1,4 +1,4 @@
-#include "player/pngPool.h"
+#include "capture/pngPool.h"
 
 #include <png.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/records.h"
+#include "description/records.h"
 
 namespace tools {
 

@@ -1,17 +1,11 @@
-#include "player/fileWatch.h"
+#include "platform/fileWatch.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <system_error>
 
-#ifdef __linux__
-#include <sys/inotify.h>
-#include <unistd.h>
-
-#include <cstring>
-#endif
+#include "platform/fileWatchNotify.h"
 
 namespace fileWatch {
 
@@ -38,8 +32,6 @@ std::set<std::string> pending;
 uint32_t lastEvent = 0;
 uint32_t lastPoll = 0;
 bool polled = false;
-int notifyFd = -1;
-std::map<int, std::string> dirOfWatch;
 
 TStamp StampOf(const std::string& name) {
   TStamp s;
@@ -51,60 +43,23 @@ TStamp StampOf(const std::string& name) {
   return s;
 }
 
-void CloseNotify() {
-#ifdef __linux__
-  if (notifyFd >= 0) close(notifyFd);
-#endif
-  notifyFd = -1;
-  dirOfWatch.clear();
-}
-
 // Directories rather than files: an editor that saves by writing a new file
 // and renaming it over the old one leaves a watch on the old file behind.
-bool OpenNotify() {
-#ifdef __linux__
-  notifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (notifyFd < 0) return false;
+void OpenNotify() {
   std::set<std::string> dirs;
   for (const TWatched& w : watched) dirs.insert(w.dir);
-  for (const std::string& d : dirs) {
-    const int wd = inotify_add_watch(notifyFd, d.c_str(),
-                                     IN_CLOSE_WRITE | IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM);
-    if (wd < 0) {
-      CloseNotify();
-      return false;
-    }
-    dirOfWatch[wd] = d;
-  }
-  return true;
-#else
-  return false;
-#endif
+  notify::Open(std::vector<std::string>(dirs.begin(), dirs.end()));
 }
 
 void ReadNotify(uint32_t now) {
-#ifdef __linux__
-  alignas(inotify_event) char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(notifyFd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-      inotify_event ev;
-      std::copy_n(buffer + at, sizeof ev, reinterpret_cast<char*>(&ev));
-      const char* nameStart = buffer + at + sizeof ev;
-      const size_t nameMax = std::min<size_t>(ev.len, static_cast<size_t>(n - at) - sizeof ev);
-      const std::string leaf(nameStart, strnlen(nameStart, nameMax));
-      at += static_cast<ssize_t>(sizeof ev + ev.len);
-      const auto dir = dirOfWatch.find(ev.wd);
-      if (dir == dirOfWatch.end()) continue;
-      for (const TWatched& w : watched)
-        if (w.dir == dir->second && w.leaf == leaf) {
-          pending.insert(w.name);
-          lastEvent = now;
-        }
-    }
-  }
-#endif
+  std::vector<std::pair<std::string, std::string>> events;
+  notify::Drain(events);
+  for (const auto& [dir, leaf] : events)
+    for (const TWatched& w : watched)
+      if (w.dir == dir && w.leaf == leaf) {
+        pending.insert(w.name);
+        lastEvent = now;
+      }
 }
 
 void Poll(uint32_t now) {
@@ -126,14 +81,14 @@ void Poll(uint32_t now) {
 void Startup() { Shutdown(); }
 
 void Shutdown() {
-  CloseNotify();
+  notify::Close();
   watched.clear();
   pending.clear();
   polled = false;
 }
 
 void Watch(const std::vector<std::string>& files, bool polling) {
-  CloseNotify();
+  notify::Close();
   watched.clear();
   for (const std::string& f : files) {
     if (f.empty() || std::any_of(watched.begin(), watched.end(), [&](const TWatched& w) { return w.name == f; }))
@@ -151,7 +106,7 @@ void Watch(const std::vector<std::string>& files, bool polling) {
 }
 
 std::vector<std::string> Changed(uint32_t now) {
-  if (notifyFd >= 0)
+  if (notify::IsOpen())
     ReadNotify(now);
   else
     Poll(now);
@@ -161,6 +116,6 @@ std::vector<std::string> Changed(uint32_t now) {
   return out;
 }
 
-bool Notifying() { return notifyFd >= 0; }
+bool Notifying() { return notify::IsOpen(); }
 
 }  // namespace fileWatch

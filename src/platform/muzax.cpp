@@ -16,7 +16,7 @@
 // every callback) guards the clock and its copy position. SeekMusic takes
 // both, always in that order; the decoder thread never takes the device lock
 // and the callback never takes `DecodeLock`.
-#include "player/muzax.h"
+#include "platform/muzax.h"
 
 #include <SDL.h>
 #include <mpg123.h>

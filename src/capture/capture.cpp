@@ -1,4 +1,4 @@
-#include "player/capture.h"
+#include "capture/capture.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -25,11 +25,11 @@
 #include "engine/settings.h"
 #include "player/cmdline.h"
 #include "player/mainloop.h"
-#include "player/muzax.h"
+#include "platform/muzax.h"
 #include "player/openglx.h"
 #include "platform/offscreen.h"
-#include "player/pngPool.h"
-#include "player/videoOut.h"
+#include "capture/pngPool.h"
+#include "capture/videoOut.h"
 
 namespace capture {
 

@@ -1,4 +1,4 @@
-#include "player/authoring.h"
+#include "authoring/authoring.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,11 +10,11 @@
 #include "engine/messages.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
-#include "player/fileWatch.h"
+#include "platform/fileWatch.h"
 #include "player/mainloop.h"
-#include "player/muzax.h"
+#include "platform/muzax.h"
 #include "resources/texMan.h"
-#include "tools/demoBuild.h"
+#include "description/demoBuild.h"
 
 namespace authoring {
 

@@ -1,19 +1,12 @@
-#include "player/videoOut.h"
+#include "capture/videoOut.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "platform/childProcess.h"
 
 namespace videoOut {
 
@@ -45,10 +38,7 @@ struct TExport {
   std::string Silent;  // the video without sound
   std::string Muxed;   // the finished file before its rename
   size_t FrameBytes = 0;
-#ifndef _WIN32
-  pid_t Child = -1;
-  int Pipe = -1;
-#endif
+  childProcess::TChild Encoder;
 } Out;
 
 const TFormat* FormatOf(const std::string& path) {
@@ -67,92 +57,15 @@ void RemoveTemporaries() {
   if (!Out.Muxed.empty()) std::filesystem::remove(Out.Muxed, ec);
 }
 
-#ifndef _WIN32
-// Runs ffmpeg with `args`; with `pipeOut` its stdin is a pipe we write to.
-// Its own chatter is kept to errors, which go to our stderr.
-bool Spawn(const std::vector<std::string>& args, int* pipeOut, pid_t& child) {
-  int fds[2] = {-1, -1};
-  if (pipeOut && pipe(fds) != 0) return false;
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>("ffmpeg"));
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  child = fork();
-  if (child < 0) {
-    if (pipeOut) {
-      close(fds[0]);
-      close(fds[1]);
-    }
-    return false;
-  }
-  if (child == 0) {
-    if (pipeOut) {
-      dup2(fds[0], STDIN_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-    } else {
-      const int null = open("/dev/null", O_RDONLY);
-      if (null >= 0) dup2(null, STDIN_FILENO);
-    }
-    // Ctrl-C is ours to handle: the export is cleaned up by this program.
-    signal(SIGINT, SIG_IGN);
-    execvp("ffmpeg", argv.data());
-    _exit(127);
-  }
-  if (pipeOut) {
-    close(fds[0]);
-    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-    *pipeOut = fds[1];
-  }
-  return true;
-}
-
-bool Wait(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0)
-    if (errno != EINTR) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-#endif
-
 }  // namespace
 
 std::string TempName(const std::string& path, const char* what) {
   const std::filesystem::path p(path);
-#ifndef _WIN32
-  const long id = static_cast<long>(getpid());
-#else
-  const long id = 0;
-#endif
+  const long id = childProcess::ProcessId();
   return (p.parent_path() / ("." + p.filename().string() + "." + what + "-" + std::to_string(id))).string();
 }
 
-bool HaveFfmpeg() {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  std::string dirs = path;
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string dir = dirs.substr(start, end - start);
-    const auto candidate = std::filesystem::path(dir.empty() ? "." : dir) / "ffmpeg";
-#ifndef _WIN32
-    if (access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate)) return true;
-#endif
-    start = end + 1;
-  }
-  return false;
-}
-
-#ifdef _WIN32
-bool Start(const std::string&, int, int, int32_t, std::string& error) {
-  error = "video export is not available on this system; capture to a directory instead";
-  return false;
-}
-bool Put(const uint8_t*, std::string&) { return false; }
-bool Finish(const std::string&, std::string&) { return false; }
-void Abort() {}
-#else
+bool HaveFfmpeg() { return childProcess::OnPath("ffmpeg"); }
 
 bool Start(const std::string& path, int width, int height, int32_t rate, std::string& error) {
   Out = TExport{};
@@ -184,8 +97,7 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
                                    "-s", size, "-framerate", std::to_string(rate), "-i", "pipe:0"};
   args.insert(args.end(), Out.Format->Video.begin(), Out.Format->Video.end());
   args.insert(args.end(), {"-f", "matroska", Out.Silent});
-  if (!Spawn(args, &Out.Pipe, Out.Child)) {
-    error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
+  if (!childProcess::Spawn("ffmpeg", args, true, Out.Encoder, error)) {
     Out = TExport{};
     return false;
   }
@@ -193,24 +105,13 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
 }
 
 bool Put(const uint8_t* rgb, std::string& error) {
-  size_t done = 0;
-  while (done < Out.FrameBytes) {
-    const ssize_t n = write(Out.Pipe, rgb + done, Out.FrameBytes - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = "ffmpeg stopped taking frames";
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  if (childProcess::Write(Out.Encoder, rgb, Out.FrameBytes)) return true;
+  error = "ffmpeg stopped taking frames";
+  return false;
 }
 
 bool Finish(const std::string& wavPath, std::string& error) {
-  close(Out.Pipe);
-  Out.Pipe = -1;
-  const bool encoded = Wait(Out.Child);
-  Out.Child = -1;
+  const bool encoded = childProcess::Wait(Out.Encoder);
   if (!encoded) {
     error = "ffmpeg could not make the video";
     Abort();
@@ -222,8 +123,9 @@ bool Finish(const std::string& wavPath, std::string& error) {
   if (!wavPath.empty()) args.insert(args.end(), Out.Format->Audio.begin(), Out.Format->Audio.end());
   if (std::strcmp(Out.Format->Muxer, "mp4") == 0) args.insert(args.end(), {"-movflags", "+faststart"});
   args.insert(args.end(), {"-f", Out.Format->Muxer, Out.Muxed});
-  pid_t mux = -1;
-  if (!Spawn(args, nullptr, mux) || !Wait(mux)) {
+  childProcess::TChild mux;
+  std::string ignored;
+  if (!childProcess::Spawn("ffmpeg", args, false, mux, ignored) || !childProcess::Wait(mux)) {
     error = "ffmpeg could not put the sound into the video";
     Abort();
     return false;
@@ -242,14 +144,9 @@ bool Finish(const std::string& wavPath, std::string& error) {
 }
 
 void Abort() {
-  if (Out.Pipe >= 0) close(Out.Pipe);
-  if (Out.Child > 0) {
-    kill(Out.Child, SIGTERM);
-    Wait(Out.Child);
-  }
+  childProcess::Kill(Out.Encoder);
   RemoveTemporaries();
   Out = TExport{};
 }
-#endif
 
 }  // namespace videoOut

@@ -41,6 +41,9 @@ std::deque<TJob> jobs;
 std::vector<std::thread> threads;
 std::mutex mutex;
 std::condition_variable wakeWorkers, jobDone;
+// Pixel buffers of images already made, kept for the next reads: a batch
+// reuses a few buffers instead of taking fresh pages for every image.
+std::vector<Texturez::TPixels> spare;
 size_t nextToRead = 0;  // the first job no worker has taken
 size_t made = 0;        // jobs made by Finish so far
 bool stopping = false;
@@ -69,6 +72,11 @@ void Work() {
     if (stopping) return;
     TJob& job = jobs[nextToRead++];
     if (job.Read) {
+      if (!spare.empty()) {
+        job.Image.Pixels = std::move(spare.back());
+        job.Image.Pixels.clear();  // the capacity stays
+        spare.pop_back();
+      }
       lock.unlock();
       Read(job);
       lock.lock();
@@ -87,6 +95,7 @@ void StopWorkers() {
   for (std::thread& t : threads) t.join();
   threads.clear();
   jobs.clear();
+  spare.clear();
   nextToRead = made = 0;
   stopping = false;
   inBatch = false;
@@ -111,11 +120,12 @@ void Make(size_t i) {
   for (const auto& [caption, text] : job.Messages) messages::Show(caption, text);
   if (job.Error) std::rethrow_exception(job.Error);
   texMan::SetTextureFromImage(job.Index, job.FileName, job.Read && job.Ok ? &job.Image : nullptr);
-  job.Image = {};  // its memory goes now, not with the batch
   {
     std::lock_guard lock(mutex);
+    if (spare.size() < ReadAhead() + static_cast<size_t>(Workers())) spare.push_back(std::move(job.Image.Pixels));
     ++made;
   }
+  job.Image = {};  // the rest of its memory goes now, not with the batch
   wakeWorkers.notify_all();
   Progress(static_cast<int32_t>(i + 1));
 }

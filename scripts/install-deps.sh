@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev fontconfig libfontconfig-dev fonts-liberation2
-  libmpg123-dev libasound2-dev libjpeg62-turbo-dev libpng-dev
+  libmpg123-dev libasound2-dev libjpeg62-turbo-dev libpng-dev libdeflate-dev
   libgl-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri mesa-utils-bin
   nlohmann-json3-dev libimgui-dev libstb-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "glTest.h"
 #include "resources/texMan.h"
@@ -97,7 +98,7 @@ inline void ProbeRender(uint8_t slot, int32_t w, int32_t, int32_t t, int32_t, fl
 class OpGLTest : public GLTest {
  protected:
   void SetUp() override {
-    GLTest::SetUp(), registry::Startup(), registry::RegisterOperators();
+    GLTest::SetUp(), roster::Startup(), roster::RegisterOperators();
     saved_ = std::exchange(registry::Operators[typeProbe], &probeOp_);
     probeCalls.clear(), std::fill(std::begin(probeSlotSet), std::end(probeSlotSet), -1);
     scheduler::Startup(), scheduler::RenderWidth = Width(), scheduler::RenderHeight = Height(), scheduler::DemoFinished = 0;
@@ -106,7 +107,7 @@ class OpGLTest : public GLTest {
 
   void TearDown() override {
     scheduler::UseDemoData(nullptr), scheduler::DemoFinished = 0, registry::Operators[typeProbe] = saved_;
-    registry::Shutdown(), registry::Startup();
+    roster::Shutdown(), roster::Startup();
     for (const auto& e : texMan::TextureTable) glDeleteTextures(1, &e.GLName);  // name 0 is skipped
     texMan::TextureTable.clear(), GLTest::TearDown();
   }

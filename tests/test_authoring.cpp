@@ -10,9 +10,10 @@
 #include "authoring/authoring.h"
 #include "platform/fileWatch.h"
 #include "loopHarness.h"
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "toolRun.h"
 #include "description/demoBuild.h"
+#include "player/playerHooks.h"
 
 namespace {
 
@@ -130,13 +131,12 @@ class AuthoringJson : public ::testing::Test {
     fs::remove_all(dir_);
   }
   static void Begin(const std::string& desc) {
-    Bytes first;
-    std::string error;
-    ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", first, error)) << error;
-    ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first, false));
-    authoring::THooks hooks = authoring::RealHooks("demo.json", true);
+    const demoBuild::TBuilt first = demoBuild::BuildDemoBytes(desc, ".");
+    ASSERT_TRUE(first.Ok) << first.Error;
+    ASSERT_TRUE(demo::LoadDemoBytes("demo.json", first.Bytes, false));
+    authoring::THooks hooks = playerHooks::Authoring("demo.json", true);
     hooks.Report = {};
-    authoring::Begin("demo.json", hooks, B(desc), first);
+    authoring::Begin("demo.json", hooks, B(desc), first.Bytes, first.FilesRead);
   }
   fs::path oldCwd_ = fs::current_path(), dir_ = testutil::TempDir("authoring");
 };
@@ -175,10 +175,9 @@ TEST_F(AuthoringJson, SavingAnAssemblyFileRebuildsAsQvlBuildDoes) {
   testutil::WriteAll("s.s", B("PUSHI 7\nSTOREI 0\n"));
   testutil::WriteAll("demo.json", B(desc));
   ASSERT_EQ(testutil::Qvl("build demo.json -o built.qvl").status, 0);
-  Bytes bytes;
-  std::string error;
-  ASSERT_TRUE(tools::BuildDemoBytes(desc, ".", bytes, error)) << error;
-  EXPECT_EQ(bytes, testutil::ReadAll("built.qvl"));
+  const demoBuild::TBuilt built = demoBuild::BuildDemoBytes(desc, ".");
+  ASSERT_TRUE(built.Ok) << built.Error;
+  EXPECT_EQ(built.Bytes, testutil::ReadAll("built.qvl"));
 
   Begin(desc);
   EXPECT_EQ(authoring::WatchedFiles(), (std::vector<std::string>{"demo.json", "s.s", "music.mp3"}));

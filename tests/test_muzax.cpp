@@ -1,19 +1,23 @@
-// The music clock and real playback of short MP3s on SDL's dummy audio driver.
+// The music clock, real playback of short MP3s on SDL's dummy audio driver, and low-bitrate streams made
+// with lame: seeks, mono/stereo switches and a rate change.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <random>
 #include <thread>
 
+#include "demoWriter.h"
 #include "engine/settings.h"
 #include "platform/muzax.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 const std::string kTone = std::string(QVL_SOURCE_DIR) + "/tests/data/tone.mp3";      // 3 s, 44.1 kHz
 const std::string kTone22 = std::string(QVL_SOURCE_DIR) + "/tests/data/tone22k.mp3";  // 2 s, 22.05 kHz
 
@@ -145,6 +149,83 @@ TEST_F(MuzaxPlayback, SoundOffMakesNoAudioCallAtAll) {
   settings::SoundOff = false;
   EXPECT_EQ(muzax::AudioOpenCount(), opensBefore);
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), audioBefore);
+}
+
+// Two seconds of 30 ms bursts (a tone and noise, a fifth higher on the right) every 250 ms, made an MP3 by
+// lame with no tag frame: the quiet fills the bit reservoir, each burst draws on it up to five frames back.
+std::string MakeMp3(const fs::path& dir, int rate, int kbps, bool stereo) {
+  std::vector<int16_t> pcm;
+  uint32_t noise = 1;
+  for (int i = 0; i < 2 * rate; ++i)
+    for (int c = 0; c <= stereo; ++c) {
+      const double t = std::fmod(static_cast<double>(i) / rate, 0.25), f = 220 * (1 + i * 4 / rate % 5 * 0.25) * (1 + 0.5 * c);
+      noise = noise * 1103515245 + 12345;
+      pcm.push_back(static_cast<int16_t>(t < 0.03 ? std::lrint(16000 * std::sin(2 * M_PI * f * t) + 12800 * ((noise >> 16) / 32768.0 - 1)) : 0));
+    }
+  const std::string name = (dir / (std::to_string(rate) + (stereo ? "s" : "m"))).string(), khz = std::to_string(rate / 1000);
+  testutil::WriteAll(name + ".raw", Bytes(reinterpret_cast<uint8_t*>(pcm.data()), reinterpret_cast<uint8_t*>(pcm.data() + pcm.size())));
+  const std::string lame = "lame --quiet -r --signed --little-endian --bitwidth 16 -s " + khz + " --resample " + khz + " -t --cbr -b " +
+                           std::to_string(kbps) + " -m " + (stereo ? "s " : "m ") + name + ".raw " + name + ".mp3";
+  EXPECT_EQ(std::system(lame.c_str()), 0) << lame;
+  return name + ".mp3";
+}
+
+std::vector<int16_t> Decode(const std::string& file, int32_t fromMs, int32_t ms) {
+  muzax::TPcm pcm;
+  std::string error;
+  EXPECT_TRUE(muzax::DecodeSpan(file, fromMs, ms, 1000, pcm, error)) << error;
+  return pcm.Samples;
+}
+
+// From sample `at` on, `whole` holds `part` within one step.
+bool SameFrom(const std::vector<int16_t>& whole, size_t at, const std::vector<int16_t>& part) {
+  return at + part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin() + static_cast<ptrdiff_t>(at),
+                                                        [](int a, int b) { return std::abs(a - b) <= 1; });
+}
+
+TEST(MuzaxStreams, SeeksIntoLowBitrateStreamsGiveTheSamplesOfDecodingFromTheStart) {
+  const fs::path dir = testutil::TempDir("lowrate");
+  for (auto [rate, kbps] : {std::pair{8000, 8}, {16000, 16}})
+    for (bool stereo : {false, true}) {
+      const std::string file = MakeMp3(dir, rate, kbps, stereo);
+      const std::vector<int16_t> whole = Decode(file, 0, 2500);
+      for (int32_t ms = 0; ms < 2000; ms += 10)  // every burst's start is among them
+        ASSERT_TRUE(SameFrom(whole, static_cast<size_t>(ms * rate / 500), Decode(file, ms, 60))) << file << " from " << ms << " ms";
+    }
+}
+
+// Mono then stereo at 16 kHz: the stereo half plays (left and right differ), a seek into it gives the samples
+// of playing through, the player decodes it all. Then 16 then 8 kHz: the music ends at the change, as if the
+// file ended there, and each decoder says so once, with the time.
+TEST(MuzaxStreams, ModeSwitchesPlayOnAndARateChangeEndsTheMusicThere) {
+  const fs::path dir = testutil::TempDir("switch");
+  const std::string monoFile = MakeMp3(dir, 16000, 16, false), modes = (dir / "modes.mp3").string(), rates = (dir / "rates.mp3").string();
+  const Bytes mono = testutil::ReadAll(monoFile), stereo = testutil::ReadAll(MakeMp3(dir, 16000, 16, true)),
+              low = testutil::ReadAll(MakeMp3(dir, 8000, 8, false));
+  Bytes joined = mono;
+  testutil::WriteAll(modes, (joined.insert(joined.end(), stereo.begin(), stereo.end()), joined));
+  muzax::OpenMusicBytes(mono, "mono.mp3");
+  const int32_t monoMs = muzax::MusicLength();
+  const std::vector<int16_t> whole = Decode(modes, 0, 5000);
+  int differ = 0;
+  for (size_t i = static_cast<size_t>(monoMs) * 32; i + 1 < whole.size(); i += 2) differ += whole[i] != whole[i + 1];
+  EXPECT_GT(differ, 10000);
+  for (int32_t ms : {2100, 2510, 3333, 4000}) EXPECT_TRUE(SameFrom(whole, static_cast<size_t>(ms) * 32, Decode(modes, ms, 60))) << ms;
+  muzax::OpenMusicBytes(joined, "modes.mp3");
+  EXPECT_TRUE(muzax::MusicLength() == 2 * monoMs && std::abs(muzax::DecodeWithoutDevice(441000) - 2 * monoMs * 44.1) < 50);
+
+  joined = mono, joined.insert(joined.end(), low.begin(), low.end()), testutil::WriteAll(rates, joined);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Decode(rates, 0, 4000), Decode(monoFile, 0, 4000));
+  EXPECT_EQ(Decode(rates, 3000, 100), std::vector<int16_t>(3200, 0));  // a seek past the change
+  muzax::OpenMusicBytes(joined, "rates.mp3");
+  EXPECT_LT(std::abs(muzax::DecodeWithoutDevice(441000) - monoMs * 44.1), 50);
+  muzax::FreeAudio();
+  const std::string err = testing::internal::GetCapturedStderr();
+  char at[64];
+  std::snprintf(at, sizeof at, "from 16000 Hz to 8000 Hz at %.3f s", monoMs / 1000.0);
+  EXPECT_TRUE(std::count(err.begin(), err.end(), '\n') == 3 && err.find(at) != err.rfind(at) &&
+              err.find("from 16000 Hz to 8000 Hz before 3.000 s") != std::string::npos) << err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "operators/opBezier.h"
 #include "operators/opEfFade.h"
 #include "operators/opImage.h"
@@ -17,8 +18,8 @@ using dllShared::fOperator;
 
 class OpEdit : public ::testing::Test {
  protected:
-  void SetUp() override { registry::Startup(), registry::RegisterOperators(); }
-  void TearDown() override { registry::Shutdown(), registry::Startup(); }
+  void SetUp() override { roster::Startup(), roster::RegisterOperators(); }
+  void TearDown() override { roster::Shutdown(), roster::Startup(); }
   static fOperator& Op(int32_t type) { return *registry::Operators[type]; }
 
   // Parameter `param` of `set` as "kind label values", or "none" when there is no record (the kind

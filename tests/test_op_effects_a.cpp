@@ -9,6 +9,7 @@
 #include "operators/opImgDist.h"
 #include "operators/opPart1.h"
 #include "operators/opWobble.h"
+#include "operators/roster.h"
 
 namespace {
 
@@ -179,7 +180,7 @@ TEST_F(OpEffectsA, WobbleMapsTheTextureOnceWhateverTheGrid) {
 }
 
 TEST(OpEffectsEditing, NewSetsReportTheirDefaultsAndStoresScaleAndTruncate) {
-  registry::Startup(), registry::RegisterOperators();
+  roster::Startup(), roster::RegisterOperators();
   dllShared::fOperator& op = *registry::Operators[typeParticles];
   uint8_t kind = 99;
   const auto* s = static_cast<const dllShared::fdSlider*>(op.GetParamInfo(op.NewParamSet(), 7, &kind));
@@ -194,7 +195,7 @@ TEST(OpEffectsEditing, NewSetsReportTheirDefaultsAndStoresScaleAndTruncate) {
   const auto& part = opPart1::Sets()[0];
   EXPECT_EQ((std::array{part.Color.X, part.Color.Y, part.Color.Z, part.ParticleSize}), (std::array{1.0f, 128 / 255.0f, 0.0f, 0.15f}));
   EXPECT_EQ(opWobble::Sets()[0].Grid, 44);
-  registry::Shutdown(), registry::Startup();
+  roster::Shutdown(), roster::Startup();
 }
 
 }  // namespace

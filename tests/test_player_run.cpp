@@ -13,6 +13,7 @@
 #include "data/filestuff.h"
 #include "demoWriter.h"
 #include "engine/scheduler.h"
+#include "engine/settings.h"
 #include "imageFiles.h"
 #include "capture/capture.h"
 #include "player/cmdline.h"
@@ -66,7 +67,7 @@ TEST(PlayerCommandLine, ParsesEachModeAndRejectsMisuse) {
       << err;
   EXPECT_TRUE(o.Dir == "d" && o.NoSetup && o.Windowed && o.ShowFPS && o.NoSound && o.Loop);
   EXPECT_EQ(std::tie(o.Width, o.Height, o.SoundDevice), std::make_tuple(1280, 1024, 2));
-  EXPECT_EQ(std::make_pair(cmdline::BlankTextureSizeFor(1280, 1024), cmdline::BlankTextureSizeFor(1024, 1280)),
+  EXPECT_EQ(std::make_pair(settings::BlankTextureSizeFor(1280, 1024), settings::BlankTextureSizeFor(1024, 1280)),
             std::make_pair(1024, 512));
   ASSERT_TRUE(cmdline::Parse(
       {"qvlplay", "--capture", "out", "--rate", "30", "--size", "64x48", "--from", "-500", "--to", "2000"}, o, err))

@@ -6,22 +6,23 @@
 #include "data/filestuff.h"
 #include "demoWriter.h"
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "operators/opFader.h"
 #include "operators/opTunnel.h"
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "script/scripter.h"
 
 namespace {
 
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { filestuff::Startup(), registry::Startup(), registry::RegisterOperators(); }
-  void TearDown() override { filestuff::CloseDemoFile(), registry::Shutdown(), registry::Startup(), std::filesystem::remove_all(dir); }
+  void SetUp() override { filestuff::Startup(), roster::Startup(), roster::RegisterOperators(); }
+  void TearDown() override { filestuff::CloseDemoFile(), roster::Shutdown(), roster::Startup(), std::filesystem::remove_all(dir); }
   void Load(const std::function<void()>& values) {
     const std::string path = (dir / "r.qvl").string();
     filestuff::WriteDemoFile(path, values);
     ASSERT_EQ(filestuff::OpenDemoFile(path), filestuff::OpenResult::Opened);
-    registry::LoadAllParamSets(false);
+    roster::LoadAllParamSets(false);
   }
   std::filesystem::path dir = testutil::TempDir("registry");
 };

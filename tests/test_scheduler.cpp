@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 
 namespace {
@@ -44,7 +45,7 @@ void Render(uint8_t slot, int32_t w, int32_t h, int32_t t, int32_t elapsed, floa
 class Scheduler : public ::testing::Test {
  protected:
   void SetUp() override {
-    registry::Startup(), registry::RegisterOperators();
+    roster::Startup(), roster::RegisterOperators();
     std::copy_n(registry::Operators, 2, saved);
     fakes[0] = fakes[1] = Fake{};
     ops[0] = {"fake0", 0, 0, nullptr, nullptr, nullptr, nullptr, Create<0>, Free<0>, Render<0>, nullptr, nullptr};

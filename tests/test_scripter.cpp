@@ -10,6 +10,7 @@
 #include "engine/messages.h"
 #include "engine/scheduler.h"
 #include "resources/texMan.h"
+#include "script/opcodes.h"
 #include "script/scripter.h"
 #include "toolRun.h"
 
@@ -150,6 +151,40 @@ TEST_F(Script, StackFaultsAreFatalWithTheirMessage) {
   calls.clear();  // the shadow pass has been left: the next run draws in colour
   Run(P().F(1).F(0).F(0).Op({COLOR3}));
   EXPECT_EQ(Names(), "C(1,0,0,1) ");
+}
+
+// Every instruction pops and pushes what opcodes::Table says: with exactly
+// its pops it runs, leaving exactly its pushes; with one fewer it faults.
+// The one int it may pop is the offset after it, so a jump goes on there.
+TEST_F(Script, EachInstructionHasTheTablesStackEffect) {
+  auto old = messages::SetSink([](const std::string&, const std::string&) {});
+  const auto fault = [](const P& p) -> std::string {
+    try {
+      Run(p);
+    } catch (const messages::Fatal&) {
+      return "fault";
+    }
+    return "ran";
+  };
+  for (const opcodes::TInstr& in : opcodes::Table) {
+    SCOPED_TRACE(in.Name);
+    const auto prog = [&](int ints, int floats, int storeI, int storeF) {
+      P p;
+      const int32_t after = 5 * (ints + floats) + 1 + opcodes::OperandBytes(in.Kind);
+      for (int i = 0; i < ints; ++i) p.I(after - 5 * (in.IntPop - ints));
+      for (int i = 0; i < floats; ++i) p.F(1);
+      p.Op({in.Code}), p.b.resize(p.b.size() + static_cast<size_t>(opcodes::OperandBytes(in.Kind)));
+      for (int i = 0; i < storeI; ++i) p.Op({STOREI, 0});
+      for (int i = 0; i < storeF; ++i) p.Op({STOREF, 0});
+      return p;
+    };
+    EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush, in.FloatPush)), "ran");
+    EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush + 1, in.FloatPush)), "fault");
+    EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop, in.IntPush, in.FloatPush + 1)), "fault");
+    if (in.IntPop > 0) EXPECT_EQ(fault(prog(in.IntPop - 1, in.FloatPop, 0, 0)), "fault");
+    if (in.FloatPop > 0) EXPECT_EQ(fault(prog(in.IntPop, in.FloatPop - 1, 0, 0)), "fault");
+  }
+  messages::SetSink(old);
 }
 
 TEST_F(Script, ShadowPassDrawsBlackAndOffsetThenPutsThingsBack) {

@@ -2,7 +2,7 @@
 
 #include "data/demo.h"
 #include "data/filestuff.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
 #include "resources/texLoad.h"
@@ -16,7 +16,7 @@ void StartModules() {
   mshman::Startup();
   texMan::Startup();
   texLoad::Startup();
-  registry::Startup();
+  roster::Startup();
   scheduler::Startup();
   demo::Startup();
   scripter::Startup();
@@ -26,7 +26,7 @@ void StopModules() {
   scripter::Shutdown();
   demo::Shutdown();
   scheduler::Shutdown();
-  registry::Shutdown();
+  roster::Shutdown();
   texLoad::Shutdown();
   texMan::Shutdown();
   mshman::Shutdown();

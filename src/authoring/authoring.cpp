@@ -1,20 +1,8 @@
 #include "authoring/authoring.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 
-#include "data/demo.h"
-#include "engine/messages.h"
-#include "engine/scheduler.h"
-#include "engine/settings.h"
 #include "platform/fileWatch.h"
-#include "player/mainloop.h"
-#include "platform/muzax.h"
-#include "resources/texMan.h"
-#include "description/demoBuild.h"
 
 namespace authoring {
 
@@ -27,6 +15,7 @@ std::vector<unsigned char> lastSource;  // what demoFile held when the playing d
 std::vector<unsigned char> lastDemo;    // the playing demo's bytes
 std::string lastMessage;
 std::vector<std::string> watching;  // what fileWatch was last given
+std::vector<std::string> sourceFiles;  // what the last build read besides demoFile
 
 void Say(const std::string& message) {
   lastMessage = message;
@@ -36,13 +25,14 @@ void Say(const std::string& message) {
 }  // namespace
 
 void Begin(const std::string& file, const THooks& h, std::vector<unsigned char> source,
-           std::vector<unsigned char> demo) {
+           std::vector<unsigned char> demo, std::vector<std::string> sources) {
   active = true;
   demoFile = file;
   hooks = h;
   lastSource = std::move(source);
   lastDemo = std::move(demo);
   lastMessage.clear();
+  sourceFiles = std::move(sources);
   watching = WatchedFiles();
   fileWatch::Watch(watching);
 }
@@ -54,6 +44,7 @@ void End() {
   lastDemo.clear();
   lastMessage.clear();
   watching.clear();
+  sourceFiles.clear();
   fileWatch::Shutdown();
 }
 
@@ -65,8 +56,7 @@ std::vector<std::string> WatchedFiles() {
   std::vector<std::string> files{demoFile};
   if (hooks.ImageFiles)
     for (const std::string& f : hooks.ImageFiles()) files.push_back(f);
-  if (hooks.SourceFiles)
-    for (const std::string& f : hooks.SourceFiles()) files.push_back(f);
+  for (const std::string& f : sourceFiles) files.push_back(f);
   files.push_back(MusicFile);
   return files;
 }
@@ -74,7 +64,7 @@ std::vector<std::string> WatchedFiles() {
 TOutcome FilesChanged(const std::vector<std::string>& files) {
   if (!active) return TOutcome::Nothing;
   const std::vector<std::string> images = hooks.ImageFiles ? hooks.ImageFiles() : std::vector<std::string>{};
-  const std::vector<std::string> parts = hooks.SourceFiles ? hooks.SourceFiles() : std::vector<std::string>{};
+  const std::vector<std::string> parts = sourceFiles;
   bool demoChanged = false, partChanged = false, imageChanged = false, musicChanged = false;
   for (const std::string& f : files) {
     if (f == demoFile)
@@ -99,7 +89,7 @@ TOutcome FilesChanged(const std::vector<std::string>& files) {
       } else if (source == lastSource && !imageChanged && !partChanged) {
         demoChanged = false;  // saved again unchanged
       } else if (hooks.Build) {
-        ok = hooks.Build(source, demo, error);
+        ok = hooks.Build(source, demo, sourceFiles, error);
       } else {
         demo = source;
       }
@@ -111,7 +101,7 @@ TOutcome FilesChanged(const std::vector<std::string>& files) {
         lastDemo = std::move(demo);
         Say("reloaded " + demoFile + (warnings.empty() ? "" : "; " + warnings));
         outcome = TOutcome::Reloaded;
-        mainloop::Halted = false;
+        if (hooks.Reloaded) hooks.Reloaded();
       } else {
         ok = false;
         error = warnings;
@@ -133,62 +123,6 @@ TOutcome FilesChanged(const std::vector<std::string>& files) {
     }
   }
   return outcome;
-}
-
-THooks RealHooks(const std::string& file, bool json) {
-  THooks h;
-  h.ReadFile = [](const std::string& path, std::vector<unsigned char>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-  };
-  if (json)
-    h.Build = [file](const std::vector<unsigned char>& text, std::vector<unsigned char>& demo, std::string& error) {
-      if (tools::BuildDemoBytes(std::string(text.begin(), text.end()), ".", demo, error)) return true;
-      error = "qvl build: " + file + ": " + error;
-      return false;
-    };
-  h.Load = [file](const std::vector<unsigned char>& demo, std::string& message) {
-    // An image that will not load would show a box: collect its text instead.
-    std::string warnings;
-    const messages::Sink old = messages::SetSink([&](const std::string& caption, const std::string& text) {
-      warnings += (warnings.empty() ? "" : "; ") + caption + ": " + text;
-    });
-    bool ok = false;
-    try {
-      scheduler::ResetTracks();
-      ok = demo::LoadDemoBytes(file, demo, false);
-      if (!ok) warnings = file + ": not a demo file";
-    } catch (const std::exception& e) {
-      warnings = e.what();
-    }
-    scheduler::ResetTracks();
-    messages::SetSink(old);
-    message = warnings;
-    return ok;
-  };
-  h.ReloadMusic = [] {
-    if (settings::SoundOff) return;
-    const int32_t at = mainloop::BasePosition();
-    muzax::OpenMusic(MusicFile);
-    const bool playing = muzax::MusicAvailable();
-    if (playing) {
-      muzax::SeekMusic(at);
-      if (!mainloop::Paused) muzax::PlayMusic();
-    }
-    // A half-written file plays nothing; the frame clock carries on meanwhile.
-    mainloop::UseFrameClock(!playing, at);
-  };
-  h.ImageFiles = [] {
-    std::vector<std::string> names;
-    for (const texMan::TTextureEntry& e : texMan::TextureTable)
-      if (!e.FileName.empty()) names.push_back(e.FileName);
-    return names;
-  };
-  if (json) h.SourceFiles = [] { return tools::FilesReadByLastBuild(); };
-  h.Report = [](const std::string& message) { std::fprintf(stderr, "qvlplay: %s\n", message.c_str()); };
-  return h;
 }
 
 void FrameFault(const std::string& message) { Say(message + " (paused until the next save)"); }

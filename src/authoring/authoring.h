@@ -2,7 +2,7 @@
 // last demo that loaded whenever a new one will not.
 //
 // Everything it does to the player goes through hooks, so the decisions can
-// be tried without a window: RealHooks are the player's.
+// be tried without a window; the program entry hands in the player's.
 #pragma once
 
 #include <functional>
@@ -17,19 +17,21 @@ struct THooks {
   // A whole file; false when it cannot be read.
   std::function<bool(const std::string& path, std::vector<unsigned char>& bytes)> ReadFile;
   // A JSON description into a demo file's bytes; false with the message.
-  // Empty when the watched demo file is itself the demo.
-  std::function<bool(const std::vector<unsigned char>& text, std::vector<unsigned char>& demo, std::string& error)>
+  // `filesRead` gets the other files the description is built from
+  // (assembly files), on failure too: a change to one rebuilds. Empty when
+  // the watched demo file is itself the demo.
+  std::function<bool(const std::vector<unsigned char>& text, std::vector<unsigned char>& demo,
+                     std::vector<std::string>& filesRead, std::string& error)>
       Build;
   // Makes these bytes the playing demo. False with the reason (nothing is
   // then loaded); true with any warnings (an image that would not load).
   std::function<bool(const std::vector<unsigned char>& demo, std::string& message)> Load;
+  // A reload succeeded: a frame that failed may be drawn again.
+  std::function<void()> Reloaded;
   // music.mp3 changed on disk.
   std::function<void()> ReloadMusic;
   // The image files the playing demo names.
   std::function<std::vector<std::string>()> ImageFiles;
-  // Other files the description is built from (assembly files); a change
-  // to one rebuilds the description. Empty for a demo file.
-  std::function<std::vector<std::string>()> SourceFiles;
   // Messages for the console.
   std::function<void(const std::string&)> Report;
 };
@@ -37,9 +39,9 @@ struct THooks {
 enum class TOutcome { Nothing, Reloaded, KeptLastGood, MusicReloaded };
 
 // Starts watching (through fileWatch) after the first load: `source` is what `demoFile` held,
-// `demo` the demo made of it.
+// `demo` the demo made of it, `sourceFiles` the other files its build read.
 void Begin(const std::string& demoFile, const THooks& hooks, std::vector<unsigned char> source,
-           std::vector<unsigned char> demo);
+           std::vector<unsigned char> demo, std::vector<std::string> sourceFiles = {});
 void End();
 bool Active();
 
@@ -51,8 +53,6 @@ std::vector<std::string> WatchedFiles();
 // What the last reload did, for the overlay; empty before the first.
 const std::string& LastMessage();
 
-// The player's hooks: `json` when demoFile is a JSON description.
-THooks RealHooks(const std::string& demoFile, bool json);
 // A frame of the playing demo failed with `message`.
 void FrameFault(const std::string& message);
 // Checks the watched files and reloads; called between frames.

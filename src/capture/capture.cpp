@@ -13,7 +13,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -21,15 +20,12 @@
 
 #include <GL/gl.h>
 
-#include "data/demo.h"
-#include "engine/settings.h"
-#include "player/cmdline.h"
-#include "player/mainloop.h"
-#include "platform/muzax.h"
-#include "player/openglx.h"
-#include "platform/offscreen.h"
+#include "capture/frameRead.h"
 #include "capture/pngPool.h"
 #include "capture/videoOut.h"
+#include "data/demo.h"
+#include "engine/settings.h"
+#include "platform/offscreen.h"
 
 namespace capture {
 
@@ -97,17 +93,19 @@ void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
 // The music for `frames` frames from job.From into `path`. True when there
 // is no music (nothing to write) or it was written; a damaged music file is
 // only a warning, as it is when playing.
-bool WriteMusicSpan(const TCaptureJob& job, int64_t frames, const std::string& path, bool& written) {
+bool WriteMusicSpan(const TCaptureJob& job, const THooks& hooks, int64_t frames, const std::string& path,
+                    bool& written) {
   written = false;
   std::error_code ec;
   if (!std::filesystem::exists(MusicFile, ec)) return true;
-  muzax::TPcm pcm;
+  int32_t sampleRate = 0;
+  std::vector<int16_t> stereo;
   std::string error;
-  if (!muzax::DecodeSpan(MusicFile, job.From, frames, job.Rate, pcm, error)) {
+  if (!hooks.DecodeMusic(MusicFile, job.From, frames, job.Rate, sampleRate, stereo, error)) {
     std::fprintf(stderr, "qvlplay: no sound in the capture: %s\n", error.c_str());
     return true;
   }
-  if (!WriteWav(path, pcm.Rate, pcm.Samples)) {
+  if (!WriteWav(path, sampleRate, stereo)) {
     std::fprintf(stderr, "qvlplay: cannot write %s\n", path.c_str());
     return false;
   }
@@ -184,14 +182,14 @@ bool WriteWav(const std::string& path, int32_t rate, const std::vector<int16_t>&
   return std::fclose(f) == 0 && ok;
 }
 
-int Run(const TCaptureJob& job) {
+int Run(const TCaptureJob& job, const THooks& hooks) {
   settings::SoundOff = true;
   settings::ShowFPS = false;
   settings::FullScreen = false;
   settings::LoopDemo = false;
   settings::ScreenWidth = job.Width;
   settings::ScreenHeight = job.Height;
-  settings::BlankTextureSize = cmdline::BlankTextureSizeFor(job.Width, job.Height);
+  settings::BlankTextureSize = settings::BlankTextureSizeFor(job.Width, job.Height);
 
   std::string error;
   if (job.Output == TOutput::Frames) {
@@ -220,8 +218,7 @@ int Run(const TCaptureJob& job) {
   }
 
   // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
-  openglx::ResizeGLScene(job.Width, job.Height);
-  openglx::InitGL();
+  hooks.OpenScene(job.Width, job.Height);
 
   const int32_t end = job.HasTo ? job.To : DefaultEnd(demo::DemoData, job.From);
   const int64_t total = FrameCountUpTo(job.From, job.Rate, end);
@@ -230,17 +227,29 @@ int Run(const TCaptureJob& job) {
   auto shown = started;
   std::vector<double> frameMs;
   if (job.Output == TOutput::TimeDemo) frameMs.reserve(static_cast<size_t>(std::min<int64_t>(total, 1 << 20)));
-  const size_t row = static_cast<size_t>(job.Width) * 3;
-  const size_t frameBytes = row * static_cast<size_t>(job.Height);
-  std::vector<uint8_t> topDown(job.Output == TOutput::Video ? frameBytes : 0);
 
   if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
     std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
-    mainloop::FreeResources();
+    hooks.FreeDemo();
     offscreen::Close();
     return 1;
   }
   if (job.Output == TOutput::Frames) pngPool::Start(job.Dir, job.Width, job.Height);
+  frameRead::Start(job.Width, job.Height);
+  // Frames read back go to the PNG writers or down ffmpeg's pipe in the
+  // order read; their buffers come back from there.
+  int64_t handedOver = 0;
+  auto spare = [&] { return job.Output == TOutput::Frames ? pngPool::Spare() : videoOut::Spare(); };
+  auto handOver = [&](frameRead::TResult got, std::vector<uint8_t>& pixels) {
+    if (got == frameRead::TResult::None) return true;
+    if (got == frameRead::TResult::Failed) {
+      error = "cannot read the frames back from OpenGL";
+      return false;
+    }
+    if (job.Output == TOutput::Frames) return pngPool::Put(handedOver++, std::move(pixels));  // the pool has the reason
+    ++handedOver;
+    return videoOut::Put(std::move(pixels), error);
+  };
   TSignals signals;
   signals.Install();
   scheduler::DemoFinished = 0;
@@ -258,27 +267,18 @@ int Run(const TCaptureJob& job) {
       const auto before = std::chrono::steady_clock::now();
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glLoadIdentity();
-      mainloop::DemoTime = t;
+      hooks.SetTime(t);
       scheduler::RenderTracks(t);
-      glFinish();
-      const auto after = std::chrono::steady_clock::now();
       bool ok = true;
       if (job.Output == TOutput::TimeDemo) {
-        frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
+        glFinish();
+        frameMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
       } else {
         // The screen has no transparency: RGB, a quarter less to move and pack.
-        std::vector<uint8_t> bottomUp(frameBytes);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, job.Width, job.Height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-        if (job.Output == TOutput::Frames) {
-          ok = pngPool::Put(frame, std::move(bottomUp));  // the pool has the reason
-        } else {
-          for (int y = 0; y < job.Height; ++y)
-            std::memcpy(&topDown[static_cast<size_t>(y) * row],
-                        &bottomUp[static_cast<size_t>(job.Height - 1 - y) * row], row);
-          ok = videoOut::Put(topDown.data(), error);
-        }
+        std::vector<uint8_t> pixels = spare();
+        ok = handOver(frameRead::Read(pixels), pixels);
       }
+      const auto after = std::chrono::steady_clock::now();
       if (!ok) {
         rc = 1;
         break;
@@ -294,17 +294,28 @@ int Run(const TCaptureJob& job) {
     }
   } catch (...) {
     // A damaged demo: the workers and ffmpeg stop before the message.
+    // The frame still being read back was drawn before the fault: it stays too.
     std::string ignored;
-    if (job.Output == TOutput::Frames) pngPool::Finish(ignored);
+    if (job.Output == TOutput::Frames) {
+      std::vector<uint8_t> pixels = spare();
+      handOver(frameRead::Drain(pixels), pixels);
+      pngPool::Finish(ignored);
+    }
     if (job.Output == TOutput::Video) videoOut::Abort();
+    frameRead::Shutdown();
     signals.Restore();
     if (progress) std::fputc('\n', stderr);
     // A fatal script fault has shown its message; the frames written so far
     // stay, the context goes.
-    mainloop::FreeResources();
+    hooks.FreeDemo();
     offscreen::Close();
     throw;
   }
+  if (rc == 0 && job.Output != TOutput::TimeDemo) {
+    std::vector<uint8_t> pixels = spare();
+    if (!handOver(frameRead::Drain(pixels), pixels)) rc = 1;
+  }
+  frameRead::Shutdown();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (progress) std::fputc('\n', stderr);
 
@@ -317,13 +328,13 @@ int Run(const TCaptureJob& job) {
       rc = 1;
     }
     bool written = false;
-    if (rc == 0 && !WriteMusicSpan(job, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
+    if (rc == 0 && !WriteMusicSpan(job, hooks, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
       rc = 1;
   } else if (job.Output == TOutput::Video) {
     if (rc == 0) {
       const std::string wav = videoOut::TempName(job.Dir, "wav");
       bool written = false;
-      rc = WriteMusicSpan(job, frame, wav, written) ? 0 : 1;
+      rc = WriteMusicSpan(job, hooks, frame, wav, written) ? 0 : 1;
       if (rc == 0 && !Interrupted && !videoOut::Finish(written ? wav : std::string(), error)) rc = 1;
       if (Interrupted) error = "capture interrupted";
       std::error_code ec;
@@ -339,7 +350,7 @@ int Run(const TCaptureJob& job) {
   signals.Restore();
   if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
-  mainloop::FreeResources();
+  hooks.FreeDemo();
   offscreen::Close();
   return rc;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,29 @@ TFrameTimes Summarize(std::vector<double> ms);
 // PCM as a 16-bit stereo WAV file. False when it cannot be written.
 bool WriteWav(const std::string& path, int32_t rate, const std::vector<int16_t>& stereo);
 
+// What a capture needs of the player, handed in by the program entry. Every
+// entry must be set.
+struct THooks {
+  // Called once, with the GL context current and before the first frame:
+  // sets the view up for width x height and loads the demo. May throw on a
+  // damaged demo.
+  std::function<void(int32_t width, int32_t height)> OpenScene;
+  // Called before each frame is drawn with its demo time, which the demo
+  // then reads as the time now.
+  std::function<void(int32_t ms)> SetTime;
+  // The music file `fileName` from demo time `fromMs` for frames / rate
+  // seconds, as 16-bit stereo at `sampleRate`. False with a one-line reason.
+  std::function<bool(const std::string& fileName, int32_t fromMs, int64_t frames, int32_t rate,
+                     int32_t& sampleRate, std::vector<int16_t>& stereo, std::string& error)>
+      DecodeMusic;
+  // Frees the demo's textures, meshes and music before the context closes;
+  // called once on every way out after OpenScene returned.
+  std::function<void()> FreeDemo;
+};
+
 // Needs the module start-ups done and demo.qvl in the current directory.
 // 0 when every frame was written; otherwise the failure has been reported
 // on stderr and the result is 1.
-int Run(const TCaptureJob& job);
+int Run(const TCaptureJob& job, const THooks& hooks);
 
 }  // namespace capture

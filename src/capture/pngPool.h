@@ -11,6 +11,9 @@ namespace pngPool {
 
 // Starts the workers for frames of width x height into `dir`.
 void Start(const std::string& dir, int width, int height);
+// A pixel buffer for the next Put, used before (or empty): the buffers in
+// use never number more than the queue and the workers hold.
+std::vector<uint8_t> Spare();
 // Hands over frame `frame` (RGB rows, bottom row first, as OpenGL reads
 // them). Frames come in increasing order. False once any write has failed.
 bool Put(int64_t frame, std::vector<uint8_t>&& bottomUpRgb);

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/childProcess.h"
@@ -40,6 +44,58 @@ struct TExport {
   size_t FrameBytes = 0;
   childProcess::TChild Encoder;
 } Out;
+
+// Frames on their way down the pipe: a thread of their own writes them, so
+// that the next frame is drawn while ffmpeg reads this one. A few frames
+// queue up at most; Put waits while the queue is full.
+constexpr size_t FeedFrames = 3;
+struct TFeed {
+  std::deque<std::vector<uint8_t>> Queue;
+  std::vector<std::vector<uint8_t>> Spares;  // written frames' buffers
+  std::thread Writer;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  bool Closing = false;
+  bool Failed = false;
+} Feed;
+
+void WriteFrames() {
+  for (;;) {
+    std::vector<uint8_t> frame;
+    {
+      std::unique_lock<std::mutex> lock(Feed.Lock);
+      Feed.Changed.wait(lock, [] { return Feed.Closing || !Feed.Queue.empty(); });
+      if (Feed.Queue.empty()) return;
+      frame = std::move(Feed.Queue.front());
+      Feed.Queue.pop_front();
+    }
+    const bool written = childProcess::Write(Out.Encoder, frame.data(), frame.size());
+    std::lock_guard<std::mutex> lock(Feed.Lock);
+    Feed.Spares.push_back(std::move(frame));
+    if (!written) {
+      Feed.Failed = true;
+      Feed.Queue.clear();
+    }
+    Feed.Changed.notify_all();
+  }
+}
+
+// Writes what is queued (nothing after a failure) and ends the thread.
+// False when a write failed.
+bool StopFeed() {
+  {
+    std::lock_guard<std::mutex> lock(Feed.Lock);
+    Feed.Closing = true;
+  }
+  Feed.Changed.notify_all();
+  if (Feed.Writer.joinable()) Feed.Writer.join();
+  const bool ok = !Feed.Failed;
+  Feed.Queue.clear();
+  Feed.Spares.clear();
+  Feed.Closing = false;
+  Feed.Failed = false;
+  return ok;
+}
 
 const TFormat* FormatOf(const std::string& path) {
   std::string lower = path;
@@ -94,23 +150,45 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
   Out.FrameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
-                                   "-s", size, "-framerate", std::to_string(rate), "-i", "pipe:0"};
+                                   "-s", size, "-framerate", std::to_string(rate), "-i", "pipe:0",
+                                   // frames come bottom row first; the flip only turns ffmpeg's row pointers
+                                   "-vf", "vflip"};
   args.insert(args.end(), Out.Format->Video.begin(), Out.Format->Video.end());
   args.insert(args.end(), {"-f", "matroska", Out.Silent});
   if (!childProcess::Spawn("ffmpeg", args, true, Out.Encoder, error)) {
     Out = TExport{};
     return false;
   }
+  Feed.Writer = std::thread(WriteFrames);
   return true;
 }
 
-bool Put(const uint8_t* rgb, std::string& error) {
-  if (childProcess::Write(Out.Encoder, rgb, Out.FrameBytes)) return true;
-  error = "ffmpeg stopped taking frames";
-  return false;
+std::vector<uint8_t> Spare() {
+  std::lock_guard<std::mutex> lock(Feed.Lock);
+  if (Feed.Spares.empty()) return {};
+  std::vector<uint8_t> frame = std::move(Feed.Spares.back());
+  Feed.Spares.pop_back();
+  return frame;
+}
+
+bool Put(std::vector<uint8_t>&& bottomUpRgb, std::string& error) {
+  std::unique_lock<std::mutex> lock(Feed.Lock);
+  Feed.Changed.wait(lock, [] { return Feed.Failed || Feed.Queue.size() < FeedFrames; });
+  if (Feed.Failed || bottomUpRgb.size() != Out.FrameBytes) {
+    error = "ffmpeg stopped taking frames";
+    return false;
+  }
+  Feed.Queue.push_back(std::move(bottomUpRgb));
+  Feed.Changed.notify_all();
+  return true;
 }
 
 bool Finish(const std::string& wavPath, std::string& error) {
+  if (!StopFeed()) {
+    error = "ffmpeg stopped taking frames";
+    Abort();
+    return false;
+  }
   const bool encoded = childProcess::Wait(Out.Encoder);
   if (!encoded) {
     error = "ffmpeg could not make the video";
@@ -144,6 +222,12 @@ bool Finish(const std::string& wavPath, std::string& error) {
 }
 
 void Abort() {
+  {
+    // The frame being written goes on; ffmpeg reads it or has gone.
+    std::lock_guard<std::mutex> lock(Feed.Lock);
+    Feed.Queue.clear();
+  }
+  StopFeed();
   childProcess::Kill(Out.Encoder);
   RemoveTemporaries();
   Out = TExport{};

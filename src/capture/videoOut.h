@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace videoOut {
 
@@ -14,8 +15,11 @@ bool HaveFfmpeg();
 // Starts ffmpeg for `path` (.mp4 and .mkv get H.264, .webm VP9). False with
 // a one-line reason.
 bool Start(const std::string& path, int width, int height, int32_t rate, std::string& error);
-// One frame of RGB rows, top row first. False when ffmpeg has gone.
-bool Put(const uint8_t* rgb, std::string& error);
+// A pixel buffer for the next Put, used before (or empty).
+std::vector<uint8_t> Spare();
+// Queues one frame of RGB rows, bottom row first, as OpenGL reads them.
+// False when ffmpeg has gone.
+bool Put(std::vector<uint8_t>&& bottomUpRgb, std::string& error);
 // Ends the video, muxes `wavPath` in unless it is empty, and renames the
 // file into place. False with a reason; nothing is left behind then.
 bool Finish(const std::string& wavPath, std::string& error);

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "data/filestuff.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "resources/mshman.h"
 #include "resources/texLoad.h"
 #include "resources/texMan.h"
@@ -173,7 +173,7 @@ void ClearLoaded() {
   mshman::ClearMeshes();
   DemoData = scheduler::TDemoData{};
   MusicName.clear();
-  registry::ClearAllParamSets();
+  roster::ClearAllParamSets();
   scripter::IntVars.clear();
   scripter::FloatVars.clear();
 }
@@ -194,7 +194,7 @@ bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures
     ReadEvents();
     scheduler::UseDemoData(&DemoData);  // indexes the events just read
     try {
-      registry::LoadAllParamSets(loadScriptSources);
+      roster::LoadAllParamSets(loadScriptSources);
     } catch (const filestuff::ReadError&) {
       throw;
     } catch (const dllShared::DataError& e) {

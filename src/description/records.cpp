@@ -1,3 +1,8 @@
+// records: the field tables of the records a demo file stores (each
+// operator's parameter set and the event) and their JSON form. In order:
+// the field tables, checked at compile time to cover their records; the
+// table by operator type; the conversions between record bytes and JSON;
+// the checked readers of JSON values.
 #include "description/records.h"
 
 #include <bit>
@@ -21,13 +26,17 @@
 #include "operators/opImgDist.h"
 #include "operators/opLinear.h"
 #include "operators/opPart1.h"
+#include "operators/opScripter.h"
 #include "operators/opSineMove.h"
 #include "operators/opTunnel.h"
 #include "operators/opWobble.h"
+#include "operators/roster.h"
 
 namespace records {
 
 namespace {
+
+// ---- field tables ----
 
 #define QVL_FIELD(T, f, type, ...)                                                                       \
   TField {                                                                                               \
@@ -208,57 +217,34 @@ static_assert(Covers(eventFields, sizeof(TDemoEvent)));
 
 #undef QVL_FIELD
 
+// ---- the records by type ----
+
 template <class T, size_t N>
 constexpr TRecord Record(const char* name, const TField (&fields)[N]) {
   return TRecord{name, static_cast<int32_t>(sizeof(T)), std::span<const TField>(fields)};
 }
 
 const TRecord operatorRecords[registry::OperatorCount] = {
-    Record<TFaderParams>("Fader", faderFields),
-    Record<TShowImageParams>("Show Image", imageFields),
-    TRecord{"Scripter", 0, {}},
-    Record<TParticleParams>("Particles 1", particleFields),
-    Record<TEffectFadeParams>("Effect Fader", efFadeFields),
-    Record<TRenderToTextureParams>("Render To Texture", rn2TexFields),
-    Record<TImageDistortionParams>("Image Distortion", imgDstFields),
-    Record<TBezierParams>("Bezier", bezierFields),
-    Record<TDrawMeshParams>("Simple DrawMesh", drawMeshFields),
-    Record<TLinesParams>("0815 - Lines", linesFields),
-    Record<TEndDemoParams>("End Demo", endDemoFields),
-    Record<TWobbleParams>("Wobble Image", wobbleFields),
-    Record<TLinearParams>("Linear", linearFields),
-    Record<TSineMoveParams>("Sinemove", sineMoveFields),
-    Record<TTunnelParams>("Tunnel", tunnelFields),
+    Record<TFaderParams>(opFader::Identity.Name, faderFields),
+    Record<TShowImageParams>(opImage::Identity.Name, imageFields),
+    TRecord{opScripter::Identity.Name, 0, {}},
+    Record<TParticleParams>(opPart1::Identity.Name, particleFields),
+    Record<TEffectFadeParams>(opEfFade::Identity.Name, efFadeFields),
+    Record<TRenderToTextureParams>(opEffect::Identity.Name, rn2TexFields),
+    Record<TImageDistortionParams>(opImgDist::Identity.Name, imgDstFields),
+    Record<TBezierParams>(opBezier::Identity.Name, bezierFields),
+    Record<TDrawMeshParams>(opDrawMesh::Identity.Name, drawMeshFields),
+    Record<TLinesParams>(op0815L::Identity.Name, linesFields),
+    Record<TEndDemoParams>(opEndDemo::Identity.Name, endDemoFields),
+    Record<TWobbleParams>(opWobble::Identity.Name, wobbleFields),
+    Record<TLinearParams>(opLinear::Identity.Name, linearFields),
+    Record<TSineMoveParams>(opSineMove::Identity.Name, sineMoveFields),
+    Record<TTunnelParams>(opTunnel::Identity.Name, tunnelFields),
 };
 
 const TRecord eventRecord = Record<TDemoEvent>("event", eventFields);
 
-template <class T>
-std::pair<int32_t, const unsigned char*> View(std::vector<T>& sets, int32_t index) {
-  const auto n = static_cast<int32_t>(sets.size());
-  const unsigned char* p = (index >= 0 && index < n) ? reinterpret_cast<const unsigned char*>(&sets[index]) : nullptr;
-  return {n, p};
-}
-
-std::pair<int32_t, const unsigned char*> SetsOf(int32_t type, int32_t index) {
-  switch (type) {
-    case 0: return View(opFader::Sets(), index);
-    case 1: return View(opImage::Sets(), index);
-    case 3: return View(opPart1::Sets(), index);
-    case 4: return View(opEfFade::Sets(), index);
-    case 5: return View(opEffect::Sets(), index);
-    case 6: return View(opImgDist::Sets(), index);
-    case 7: return View(opBezier::Sets(), index);
-    case 8: return View(opDrawMesh::Sets(), index);
-    case 9: return View(op0815L::Sets(), index);
-    case 10: return View(opEndDemo::Sets(), index);
-    case 11: return View(opWobble::Sets(), index);
-    case 12: return View(opLinear::Sets(), index);
-    case 13: return View(opSineMove::Sets(), index);
-    case 14: return View(opTunnel::Sets(), index);
-    default: return {0, nullptr};
-  }
-}
+// ---- conversions ----
 
 float LoadFloat(const unsigned char* p) {
   float f;
@@ -298,8 +284,8 @@ const TRecord* OperatorRecord(int32_t type) {
 
 const TRecord& EventRecord() { return eventRecord; }
 
-int32_t LoadedSetCount(int32_t type) { return SetsOf(type, -1).first; }
-const unsigned char* LoadedSet(int32_t type, int32_t index) { return SetsOf(type, index).second; }
+int32_t LoadedSetCount(int32_t type) { return roster::RawSet(type, -1).first; }
+const unsigned char* LoadedSet(int32_t type, int32_t index) { return roster::RawSet(type, index).second; }
 
 int32_t FieldInt(const TField& f, const unsigned char* bytes) {
   if (f.Type == FieldType::UInt8) return bytes[f.Offset];
@@ -382,6 +368,8 @@ void RecordFromJson(const TRecord& record, const json& j, unsigned char* bytes, 
     }
   }
 }
+
+// ---- JSON values ----
 
 json FloatToJson(float f) {
   const auto bits = std::bit_cast<uint32_t>(f);

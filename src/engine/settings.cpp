@@ -12,4 +12,6 @@ bool SoundOff = false;
 int32_t SoundDevice = 0;
 bool LoopDemo = false;
 
+int32_t BlankTextureSizeFor(int32_t width, int32_t height) { return width == 1280 && height == 1024 ? 1024 : 512; }
+
 }  // namespace settings

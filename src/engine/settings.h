@@ -17,4 +17,7 @@ extern bool SoundOff;             // no music; the frame clock is the time base
 extern int32_t SoundDevice;       // 0 = default output, k = k-th device of the list
 extern bool LoopDemo;             // start again from 0 when the demo ends
 
+// The blank-texture side for a screen size: 1024 for 1280x1024, else 512.
+int32_t BlankTextureSizeFor(int32_t width, int32_t height);
+
 }  // namespace settings

@@ -82,14 +82,11 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t elapsed, float, flo
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TLinesParams, "0815LCount", "0815L")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TLinesParams)
 
 // Lines sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
-  op.Name = "0815 - Lines";
-  op.ParamCount = 7;
-  op.Kind = 0;
-  DescribeInstances(op);
+    DescribeCommon(op);
   op.Render = Render;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace op0815L {
 
@@ -33,6 +34,9 @@ static_assert(offsetof(TLinesParams, LineSteps) == 20);
 static_assert(offsetof(TLinesParams, TimeScale) == 24);
 static_assert(offsetof(TLinesParams, Shape) == 28);
 static_assert(offsetof(TLinesParams, FixedEnds) == 32);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"0815 - Lines", 7, 0, "0815LCount", "0815L", sizeof(TLinesParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

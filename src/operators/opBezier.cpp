@@ -77,17 +77,14 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, 
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TBezierParams, "BezierCount", "Bezier")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TBezierParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Bezier";
-  op.ParamCount = 6;
-  op.Kind = 1;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

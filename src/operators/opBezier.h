@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opBezier {
 
@@ -27,6 +28,9 @@ static_assert(offsetof(TBezierParams, MiddlePos) == 24);
 static_assert(offsetof(TBezierParams, StartRot) == 36);
 static_assert(offsetof(TBezierParams, EndRot) == 48);
 static_assert(offsetof(TBezierParams, MiddleRot) == 60);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Bezier", 6, 1, "BezierCount", "Bezier", sizeof(TBezierParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

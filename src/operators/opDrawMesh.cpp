@@ -46,14 +46,11 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float, float) {
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TDrawMeshParams, "DrawMCount", "DrawM")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TDrawMeshParams)
 
 // DrawMesh sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Simple DrawMesh";
-  op.ParamCount = 5;
-  op.Kind = 0;
-  DescribeInstances(op);
+    DescribeCommon(op);
   op.Render = Render;
 }
 

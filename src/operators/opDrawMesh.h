@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opDrawMesh {
 
@@ -25,6 +26,9 @@ static_assert(offsetof(TDrawMeshParams, Rotation) == 12);
 static_assert(offsetof(TDrawMeshParams, Unused) == 24);
 static_assert(offsetof(TDrawMeshParams, Lighting) == 36);
 static_assert(offsetof(TDrawMeshParams, Mesh) == 40);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Simple DrawMesh", 5, 0, "DrawMCount", "DrawM", sizeof(TDrawMeshParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opEfFade {
 
@@ -19,6 +20,9 @@ static_assert(sizeof(TEffectFadeParams) == 8);
 static_assert(std::is_trivially_copyable_v<TEffectFadeParams>);
 static_assert(offsetof(TEffectFadeParams, StartAlpha) == 0);
 static_assert(offsetof(TEffectFadeParams, EndAlpha) == 4);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Effect Fader", 2, 1, "EfFadeCount", "EfFade", sizeof(TEffectFadeParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

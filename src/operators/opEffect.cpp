@@ -76,17 +76,14 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t, 
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TRenderToTextureParams, "Rn2TexCount", "Rn2Tex")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TRenderToTextureParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Render To Texture";
-  op.ParamCount = 2;
-  op.Kind = 1;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

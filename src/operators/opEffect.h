@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opEffect {
 
@@ -19,6 +20,9 @@ static_assert(sizeof(TRenderToTextureParams) == 8);
 static_assert(std::is_trivially_copyable_v<TRenderToTextureParams>);
 static_assert(offsetof(TRenderToTextureParams, Texture) == 0);
 static_assert(offsetof(TRenderToTextureParams, RenderBeneath) == 4);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Render To Texture", 2, 1, "Rn2TexCount", "Rn2Tex", sizeof(TRenderToTextureParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

@@ -20,14 +20,11 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float, float) {
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TEndDemoParams, "EDCount", "ED")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TEndDemoParams)
 
 // End Demo sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
-  op.Name = "End Demo";
-  op.ParamCount = 1;
-  op.Kind = 2;
-  DescribeInstances(op);
+    DescribeCommon(op);
   op.Render = Render;
 }
 

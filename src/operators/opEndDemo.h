@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opEndDemo {
 
@@ -17,6 +18,9 @@ struct TEndDemoParams {
 static_assert(sizeof(TEndDemoParams) == 4);
 static_assert(std::is_trivially_copyable_v<TEndDemoParams>);
 static_assert(offsetof(TEndDemoParams, Value) == 0);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"End Demo", 1, 2, "EDCount", "ED", sizeof(TEndDemoParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

@@ -49,14 +49,11 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t, float progress, fl
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TFaderParams, "FaderCount", "Fader")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TFaderParams)
 
 // Fader sets are only ever read from the demo file: no editing entries.
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Fader";
-  op.ParamCount = 4;
-  op.Kind = 0;
-  DescribeInstances(op);
+    DescribeCommon(op);
   op.Render = Render;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opFader {
 
@@ -31,6 +32,9 @@ static_assert(offsetof(TFaderParams, EndGreen) == 16);
 static_assert(offsetof(TFaderParams, EndBlue) == 20);
 static_assert(offsetof(TFaderParams, StartAlpha) == 24);
 static_assert(offsetof(TFaderParams, EndAlpha) == 28);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Fader", 4, 0, "FaderCount", "Fader", sizeof(TFaderParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

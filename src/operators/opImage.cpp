@@ -165,17 +165,14 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t, int32_t, float
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TShowImageParams, "ShwImgCount", "ShwImg")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TShowImageParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Show Image";
-  op.ParamCount = 6;
-  op.Kind = 0;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opImage {
 
@@ -31,6 +32,9 @@ static_assert(offsetof(TShowImageParams, Alpha) == 16);
 static_assert(offsetof(TShowImageParams, DrawMode) == 20);
 static_assert(offsetof(TShowImageParams, BlendMode) == 21);
 static_assert(offsetof(TShowImageParams, Reserved) == 22);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Show Image", 6, 0, "ShwImgCount", "ShwImg", sizeof(TShowImageParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

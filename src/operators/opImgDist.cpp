@@ -119,17 +119,14 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t e
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TImageDistortionParams, "ImgDstCount", "ImgDst")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TImageDistortionParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Image Distortion";
-  op.ParamCount = 6;
-  op.Kind = 0;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opImgDist {
 
@@ -27,6 +28,9 @@ static_assert(offsetof(TImageDistortionParams, Y) == 8);
 static_assert(offsetof(TImageDistortionParams, Damage) == 12);
 static_assert(offsetof(TImageDistortionParams, Quality) == 16);
 static_assert(offsetof(TImageDistortionParams, Speed) == 20);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Image Distortion", 6, 0, "ImgDstCount", "ImgDst", sizeof(TImageDistortionParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

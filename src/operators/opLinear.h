@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opLinear {
 
@@ -27,6 +28,9 @@ static_assert(offsetof(TLinearParams, StartRot) == 24);
 static_assert(offsetof(TLinearParams, EndRot) == 36);
 static_assert(offsetof(TLinearParams, HoldPosition) == 48);
 static_assert(offsetof(TLinearParams, Padding) == 49);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Linear", 5, 1, "LinearCount", "Linear", sizeof(TLinearParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

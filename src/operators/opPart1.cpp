@@ -182,17 +182,14 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t time, int32_t, float, float 
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TParticleParams, "PSys1Count", "PSys1")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TParticleParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Particles 1";
-  op.ParamCount = 11;
-  op.Kind = 0;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

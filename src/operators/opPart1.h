@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opPart1 {
 
@@ -37,6 +38,9 @@ static_assert(offsetof(TParticleParams, ParticleSize) == 52);
 static_assert(offsetof(TParticleParams, XSpeed) == 56);
 static_assert(offsetof(TParticleParams, YSpeed) == 60);
 static_assert(offsetof(TParticleParams, ZSpeed) == 64);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Particles 1", 11, 0, "PSys1Count", "PSys1", sizeof(TParticleParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

@@ -164,13 +164,17 @@ inline void SetBlendFunction(int32_t mode) {
 }  // namespace opShape
 
 // Declares the entry points every operator module exports, forwarding the
-// instance entries to `shape`. Used inside the module's .cpp.
+// instance entries to `shape`; DescribeCommon fills a descriptor with the
+// module's Identity and those entries. Used inside the module's .cpp.
 #define QVL_OPERATOR_SHAPE_ENTRIES(shape)                                              \
   int32_t CreateInstance(int32_t set) { return shape.CreateInstance(set); }            \
   void FreeInstance(uint8_t slot) { shape.FreeInstance(slot); }                        \
   void InitInstances(int32_t count) { shape.InitInstances(count); }                    \
   void Restart() {}                                                                    \
-  void DescribeInstances(dllShared::fOperator& op) {                                   \
+  void DescribeCommon(dllShared::fOperator& op) {                                      \
+    op.Name = Identity.Name;                                                           \
+    op.ParamCount = Identity.ParamCount;                                               \
+    op.Kind = Identity.Kind;                                                           \
     op.CreateInstance = CreateInstance;                                                \
     op.FreeInstance = FreeInstance;                                                    \
     op.Restart = Restart;                                                              \
@@ -178,13 +182,14 @@ inline void SetBlendFunction(int32_t mode) {
   }
 
 // Defines the module-level entries every operator header declares:
-// Startup (8 free slots), Shutdown, LoadParamSets and Sets. Used inside the
-// module's namespace, outside its anonymous namespace.
-#define QVL_OPERATOR_MODULE_ENTRIES(shape, Params, countKey, prefix)                   \
-  void Startup() { shape.InitInstances(8); }                                           \
+// Startup (Identity.Slots free slots), Shutdown, LoadParamSets and Sets.
+// Used inside the module's namespace, outside its anonymous namespace.
+#define QVL_OPERATOR_MODULE_ENTRIES(shape, Params)                                     \
+  static_assert(Identity.SetSize == sizeof(Params), "a set is stored as its record");  \
+  void Startup() { shape.InitInstances(Identity.Slots); }                              \
   void Shutdown() {                                                                    \
     shape.Sets.clear();                                                                \
     shape.Slots.clear();                                                               \
   }                                                                                    \
-  void LoadParamSets(bool) { shape.LoadParamSets(countKey, prefix); }                  \
+  void LoadParamSets(bool) { shape.LoadParamSets(Identity.CountKey, Identity.SetPrefix); } \
   std::vector<Params>& Sets() { return shape.Sets; }

@@ -68,17 +68,14 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t time, int32_t e
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TSineMoveParams, "SiMoCount", "SiMo")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TSineMoveParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Sinemove";
-  op.ParamCount = 5;
-  op.Kind = 1;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opSineMove {
 
@@ -25,6 +26,9 @@ static_assert(offsetof(TSineMoveParams, EndPos) == 12);
 static_assert(offsetof(TSineMoveParams, StartRot) == 24);
 static_assert(offsetof(TSineMoveParams, EndRot) == 36);
 static_assert(offsetof(TSineMoveParams, Speed) == 48);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Sinemove", 5, 1, "SiMoCount", "SiMo", sizeof(TSineMoveParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

@@ -130,17 +130,14 @@ void Render(uint8_t slot, int32_t, int32_t, int32_t, int32_t elapsed, float, flo
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TTunnelParams, "TunnelCount", "Tunne\xF6")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TTunnelParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Tunnel";
-  op.ParamCount = 7;
-  op.Kind = 0;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;
-  DescribeInstances(op);
+  DescribeCommon(op);
   op.Render = Render;
 }
 

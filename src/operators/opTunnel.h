@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opTunnel {
 
@@ -29,6 +30,9 @@ static_assert(offsetof(TTunnelParams, Alpha) == 12);
 static_assert(offsetof(TTunnelParams, Rotation) == 16);
 static_assert(offsetof(TTunnelParams, Animation) == 20);
 static_assert(offsetof(TTunnelParams, Blending) == 24);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Tunnel", 7, 0, "TunnelCount", "Tunne\xF6", sizeof(TTunnelParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

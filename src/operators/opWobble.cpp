@@ -156,13 +156,10 @@ void Render(uint8_t slot, int32_t width, int32_t height, int32_t, int32_t, float
 
 }  // namespace
 
-QVL_OPERATOR_MODULE_ENTRIES(shape, TWobbleParams, "WobbleCount", "Wobble")
+QVL_OPERATOR_MODULE_ENTRIES(shape, TWobbleParams)
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Wobble Image";
-  op.ParamCount = 7;
-  op.Kind = 0;
-  op.GetParamInfo = GetParamInfo;
+    op.GetParamInfo = GetParamInfo;
   op.SetParamValue = SetParamValue;
   op.NewParamSet = NewParamSet;
   op.DeleteParamSet = DeleteParamSet;

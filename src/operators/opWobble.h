@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opWobble {
 
@@ -31,6 +32,9 @@ static_assert(offsetof(TWobbleParams, Twirl) == 7);
 static_assert(offsetof(TWobbleParams, XAnim) == 8);
 static_assert(offsetof(TWobbleParams, YAnim) == 9);
 static_assert(offsetof(TWobbleParams, Padding) == 10);
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Wobble Image", 7, 0, "WobbleCount", "Wobble", sizeof(TWobbleParams), 8};
 
 void Startup();   // 8 free slots
 void Shutdown();

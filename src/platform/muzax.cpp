@@ -9,13 +9,20 @@
 // Files at another rate are decoded at their own rate and converted to 44100
 // with an SDL_AudioStream: libmpg123's internal resampler has no
 // interpolation and audibly aliases. Mono is duplicated to stereo by
-// libmpg123. All positions are counted in output frames at 44100.
+// libmpg123, so a stream may switch between mono and stereo (or change
+// layer) anywhere and plays on. A change of sample rate inside the stream
+// (two files glued together) ends the music there, with a line on stderr
+// that names the time: re-timing the rest would shift everything after it.
+// All positions are counted in output frames at 44100.
 //
 // Locks: `DecodeLock` guards the mpg123 handle, the resampler and the write
 // side of the ring; the device lock (SDL_LockAudioDevice, held by SDL around
 // every callback) guards the clock and its copy position. SeekMusic takes
 // both, always in that order; the decoder thread never takes the device lock
 // and the callback never takes `DecodeLock`.
+//
+// In order: the listener's clock; the module state; decoding (the thread,
+// the ring and the resampler); the entry points.
 #include "platform/muzax.h"
 
 #include <SDL.h>
@@ -39,7 +46,7 @@
 
 namespace muzax {
 
-// ---------------------------------------------------------------- the clock
+// ---- the clock ----
 
 namespace {
 
@@ -110,7 +117,7 @@ int32_t FramesToMs(double frames, double rate) {
   return static_cast<int32_t>(std::nearbyint(frames * 1000.0 / rate));
 }
 
-// ---------------------------------------------------------------- state
+// ---- state ----
 
 namespace {
 
@@ -120,6 +127,7 @@ constexpr uint64_t kRingFrames = 16384;  // power of two, ~370 ms
 constexpr size_t kChunkFrames = 4096;     // decoded per step
 constexpr int kDeviceFrames = 1024;       // asked of the device
 constexpr int kMaxIdleReads = 64;         // reads without progress before giving up
+constexpr int kTailFrames = 2048;         // silence after the end, at the file's rate
 
 // Device.
 SDL_AudioDeviceID Device = 0;
@@ -132,6 +140,8 @@ mpg123_handle* Decoder = nullptr;
 SDL_AudioStream* Resampler = nullptr;  // null when the file is at 44100
 long NativeRate = kOutputRate;
 int64_t TrackFrames = 0;  // from mpg123_scan, at the output rate
+std::string StreamName;   // the file name a complaint uses
+bool RateChangeSaid = false;
 
 // Ring: written by the decoder (under DecodeLock), read by the callback.
 int16_t Ring[kRingFrames * kChannels];
@@ -146,6 +156,8 @@ std::atomic<bool> StopDecoder{false};
 int64_t DecodedFrame = 0;  // track frame of the next frame written to the ring
 bool DecodeDone = false;
 bool ResamplerFlushed = false;
+int64_t ResampledEnd = INT64_MAX;  // the track's last frame + 1 once the decoder has met it
+off_t SeekNative = 0;              // the native frame decoding last started from
 int IdleReads = 0;
 int16_t Scratch[kChunkFrames * kChannels];
 std::atomic<int64_t> EndFrame{-1};  // set once the decoder has reached the end
@@ -184,6 +196,75 @@ void Complain(const char* what, const char* detail) {
 
 uint64_t Now() { return SDL_GetPerformanceCounter(); }
 
+// A decoder set up as both the player and the capture want it. Gapless, so
+// that time 0 is the first audible sample; quiet, because a damaged file is
+// reported once by the caller; every rate allowed but only 16-bit stereo, so
+// that mono comes out doubled and a rate change arrives as a new format.
+mpg123_handle* NewDecoder(int& err) {
+  mpg123_init();  // a no-op in current libmpg123, needed by old ones
+  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  if (mh == nullptr) return nullptr;
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+  mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  return mh;
+}
+
+// Frames decoded and dropped before a seek target, so that a seek gives the
+// very samples of decoding from the start. A Layer III frame's data may begin
+// in the frames before it (the bit reservoir: up to 511 bytes back in MPEG-1,
+// 255 in MPEG-2 and 2.5), and at the lowest bitrate of the stream's version
+// and rate, with two-channel side information and a checksum, a frame holds
+// little of it: as many frames as that reach are primed, plus the frame
+// before the target (its overlap carries into the target) and the first one
+// after the jump (it has no frame before it to reach into). Priming every
+// frame the reservoir can reach keeps the seek one call; at 24 kHz and
+// 8 kbit/s that is 257 tiny frames, a few ms of decoding.
+long PrimingFrames(mpg123_handle* mh) {
+  mpg123_frameinfo info{};
+  if (mpg123_info(mh, &info) != MPG123_OK || info.rate <= 0) return 4;  // libmpg123's own default
+  const bool mpeg1 = info.version == MPG123_1_0;
+  const long lowestBitrate = mpeg1 ? 32000 : 8000;
+  const long frameBytes = (mpeg1 ? 144 : 72) * lowestBitrate / info.rate;
+  const long mainBytes = std::max(1L, frameBytes - 4 - 2 - (mpeg1 ? 32 : 17));
+  const long reservoir = mpeg1 ? 511 : 255;
+  return (reservoir + mainBytes - 1) / mainBytes + 2;
+}
+
+// Reads the opened stream's format and length; null, or what went wrong as
+// the start of a complaint that the file name completes.
+const char* PrepareDecoder(mpg123_handle* mh, long& rate) {
+  int channels = 0, encoding = 0;
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 || channels != kChannels)
+    return "no MPEG audio in ";
+  mpg123_param(mh, MPG123_PREFRAMES, PrimingFrames(mh), 0);
+  if (mpg123_scan(mh) != MPG123_OK) return "cannot read ";
+  return nullptr;
+}
+
+// After MPG123_NEW_FORMAT: true when the format is still `rate` 16-bit
+// stereo; otherwise the stream changed its rate, which is said on stderr
+// once (when `said` is false) with the time of the change, or the time it
+// lies before when decoding from `start` (a native frame) met it at once.
+bool SameFormat(mpg123_handle* mh, long rate, off_t start, const std::string& name, bool& said) {
+  long now = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_getformat(mh, &now, &channels, &encoding) != MPG123_OK) return false;
+  if (now == rate && channels == kChannels && encoding == MPG123_ENC_SIGNED_16) return true;
+  if (!said) {
+    said = true;
+    const off_t at = std::max<off_t>(mpg123_tell(mh), 0);
+    std::fprintf(stderr, "qvlplay: the music in %s changes from %ld Hz to %ld Hz %s %.3f s; it ends there\n",
+                 name.c_str(), rate, now, at > start ? "at" : "before",
+                 static_cast<double>(at) / static_cast<double>(rate));
+  }
+  return false;
+}
+
 #ifdef QVL_HAVE_ALSA
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 #endif
@@ -219,7 +300,7 @@ void AudioCallback(void*, Uint8* out, int len) {
   ClockCallback(Clock, n, frames, Now());
 }
 
-// ---------------------------------------------------------------- decoding
+// ---- decoding ----
 
 void WriteRing(const int16_t* src, size_t frames) {
   const uint64_t w = RingWrite.load(std::memory_order_relaxed);
@@ -245,15 +326,9 @@ bool ReadDecoder(size_t frames, size_t& got) {
   got = bytes / kFrameBytes;
   IdleReads = got > 0 ? 0 : IdleReads + 1;
   if (rc == MPG123_OK) return IdleReads < kMaxIdleReads;
-  if (rc == MPG123_NEW_FORMAT) {
-    // The format table allows only the opening format, so a change is the
-    // start of something else glued on: treat it as the end.
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    return mpg123_getformat(Decoder, &rate, &channels, &encoding) == MPG123_OK &&
-           rate == NativeRate && channels == kChannels && encoding == MPG123_ENC_SIGNED_16 &&
-           IdleReads < kMaxIdleReads;
-  }
+  // A mono/stereo switch keeps the stereo output; a new rate ends the music.
+  if (rc == MPG123_NEW_FORMAT)
+    return SameFormat(Decoder, NativeRate, SeekNative, StreamName, RateChangeSaid) && IdleReads < kMaxIdleReads;
   return false;  // MPG123_DONE, MPG123_NEED_MORE, MPG123_ERR and the rest
 }
 
@@ -276,8 +351,13 @@ bool FillStep() {
   }
 
   const int available = SDL_AudioStreamAvailable(Resampler) / kFrameBytes;
+  if (available > 0 && DecodedFrame >= ResampledEnd) {
+    FinishDecoding();  // what is left is the silence that carried the end out
+    return true;
+  }
   if (available > 0) {
-    const int n = std::min(available, static_cast<int>(want));
+    const int n = static_cast<int>(
+        std::min<int64_t>({available, static_cast<int64_t>(want), ResampledEnd - DecodedFrame}));
     const int got = SDL_AudioStreamGet(Resampler, Scratch, n * kFrameBytes);
     if (got <= 0) {
       FinishDecoding();
@@ -301,8 +381,18 @@ bool FillStep() {
     return true;
   }
   if (!more) {
+    // The resampler holds back the last few hundred frames it was given
+    // until more follow, and its flush may keep them (SDL 2.26 does): a tail
+    // of silence carries them out, and the output stops where the track's
+    // last native frame lands.
+    static const int16_t silence[kTailFrames * kChannels] = {};
+    SDL_AudioStreamPut(Resampler, silence, static_cast<int>(sizeof silence));
     SDL_AudioStreamFlush(Resampler);
     ResamplerFlushed = true;
+    const off_t end = mpg123_tell(Decoder);
+    if (end >= 0)
+      ResampledEnd = static_cast<int64_t>(
+          std::nearbyint(static_cast<double>(end) * kOutputRate / static_cast<double>(NativeRate)));
   }
   return true;
 }
@@ -350,9 +440,12 @@ void CloseStream() {
   UnlockDevice();
   Memory = MemoryStream{};
   TrackFrames = 0;
+  StreamName.clear();
+  RateChangeSaid = false;
   DecodedFrame = 0;
   DecodeDone = false;
   ResamplerFlushed = false;
+  ResampledEnd = INT64_MAX;
   IdleReads = 0;
   EndFrame.store(-1);
 }
@@ -363,11 +456,13 @@ void SeekDecoder(int64_t frame) {
   const auto native = static_cast<off_t>(
       std::nearbyint(static_cast<double>(frame) * static_cast<double>(NativeRate) / kOutputRate));
   const bool ok = mpg123_seek(Decoder, native, SEEK_SET) >= 0;
+  SeekNative = native;
   if (Resampler != nullptr) SDL_AudioStreamClear(Resampler);
   RingRead.store(RingWrite.load());
   DecodedFrame = frame;
   DecodeDone = false;
   ResamplerFlushed = false;
+  ResampledEnd = INT64_MAX;
   IdleReads = 0;
   EndFrame.store(-1);
   if (!ok) FinishDecoding();
@@ -386,7 +481,7 @@ double CurrentFrames() {
 
 }  // namespace
 
-// ---------------------------------------------------------------- entry points
+// ---- entry points ----
 
 void InitAudio(int32_t soundDevice) {
   // A run with sound off must not touch the audio device at all.
@@ -433,27 +528,13 @@ namespace {
 void Open(const std::string& fileName, const std::vector<uint8_t>* bytes) {
   if (settings::SoundOff) return;
   CloseStream();
-  mpg123_init();  // a no-op in current libmpg123, needed by old ones
   int err = MPG123_OK;
-  Decoder = mpg123_new(nullptr, &err);
+  Decoder = NewDecoder(err);
   if (Decoder == nullptr) {
     Complain("cannot start the MP3 decoder", mpg123_plain_strerror(err));
     return;
   }
-  // Gapless so that time 0 is the first audible sample; no Frankenstein
-  // streams so that a second file glued on cannot change the format or
-  // confuse seeking; quiet because a damaged file is reported once, here.
-  mpg123_param(Decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_QUIET,
-               0);
-  mpg123_param(Decoder, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
-  mpg123_format_none(Decoder);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i) {
-    mpg123_format(Decoder, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  }
-  int channels = 0, encoding = 0;
+  StreamName = fileName;
   const char* failure = nullptr;
   bool opened = false;
   if (bytes == nullptr) {
@@ -463,14 +544,7 @@ void Open(const std::string& fileName, const std::vector<uint8_t>* bytes) {
     opened = mpg123_replace_reader_handle(Decoder, MemoryRead, MemorySeek, nullptr) == MPG123_OK &&
              mpg123_open_handle(Decoder, &Memory) == MPG123_OK;
   }
-  if (!opened) {
-    failure = "cannot open ";
-  } else if (mpg123_getformat(Decoder, &NativeRate, &channels, &encoding) != MPG123_OK ||
-             NativeRate <= 0 || channels != kChannels) {
-    failure = "no MPEG audio in ";
-  } else if (mpg123_scan(Decoder) != MPG123_OK) {
-    failure = "cannot read ";
-  }
+  failure = opened ? PrepareDecoder(Decoder, NativeRate) : "cannot open ";
   const off_t length = failure ? 0 : mpg123_length(Decoder);
   if (!failure && length <= 0) failure = "no MPEG audio in ";
   if (failure) {
@@ -479,9 +553,6 @@ void Open(const std::string& fileName, const std::vector<uint8_t>* bytes) {
     Decoder = nullptr;
     return;
   }
-  // Keep the format fixed from here on.
-  mpg123_format_none(Decoder);
-  mpg123_format(Decoder, NativeRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
   TrackFrames = static_cast<int64_t>(std::nearbyint(static_cast<double>(length) * kOutputRate /
                                                     static_cast<double>(NativeRate)));
   if (NativeRate != kOutputRate) {
@@ -515,11 +586,11 @@ int64_t DecodeWithoutDevice(int64_t maxFrames) {
   if (Decoder == nullptr || Device != 0) return 0;
   std::lock_guard<std::mutex> guard(DecodeLock);
   int64_t decoded = 0;
-  while (!DecodeDone && decoded < maxFrames) {
-    const uint64_t before = RingWrite.load();
-    if (!FillStep()) break;
-    decoded += static_cast<int64_t>(RingWrite.load() - before);
-    RingRead.store(RingWrite.load());  // nobody listens: what was decoded is dropped
+  for (;;) {
+    // Nobody listens: what waits in the ring (the prefill included) is dropped.
+    decoded += static_cast<int64_t>(RingWrite.load() - RingRead.load());
+    RingRead.store(RingWrite.load());
+    if (DecodeDone || decoded >= maxFrames || !FillStep()) break;
   }
   return decoded;
 }
@@ -582,36 +653,19 @@ bool MusicEnded() {
 bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount, int32_t frameRate, TPcm& out,
                 std::string& error) {
   out = TPcm{};
-  mpg123_init();
   int err = MPG123_OK;
-  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  mpg123_handle* mh = NewDecoder(err);
   if (mh == nullptr) {
     error = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(err);
     return false;
   }
-  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_QUIET, 0);
-  mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
-  mpg123_format_none(mh);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
   long rate = 0;
-  int channels = 0, encoding = 0;
-  if (mpg123_open(mh, fileName.c_str()) != MPG123_OK) {
-    error = "cannot open " + fileName;
-  } else if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-             channels != kChannels) {
-    error = "no MPEG audio in " + fileName;
-  } else if (mpg123_scan(mh) != MPG123_OK) {
-    error = "cannot read " + fileName;
-  }
-  if (!error.empty()) {
+  const char* failure = mpg123_open(mh, fileName.c_str()) == MPG123_OK ? PrepareDecoder(mh, rate) : "cannot open ";
+  if (failure) {
+    error = failure + fileName;
     mpg123_delete(mh);
     return false;
   }
-  mpg123_format_none(mh);
-  mpg123_format(mh, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
 
   // In sample frames of the file; the span may start before the track.
   const auto first = static_cast<int64_t>(std::nearbyint(static_cast<double>(fromMs) * rate / 1000.0));
@@ -622,6 +676,7 @@ bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount,
   int64_t at = first < 0 ? -first : 0;  // frames of `out` filled or skipped so far
   if (at < count && mpg123_seek(mh, static_cast<off_t>(std::max<int64_t>(first, 0)), SEEK_SET) >= 0) {
     int idle = 0;
+    bool said = false;
     while (at < count && idle < kMaxIdleReads) {
       size_t bytes = 0;
       const size_t want = static_cast<size_t>(count - at) * kFrameBytes;
@@ -629,9 +684,9 @@ bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount,
       const int rc = mpg123_read(mh, into, want, &bytes);
       at += static_cast<int64_t>(bytes / kFrameBytes);
       idle = bytes > 0 ? 0 : idle + 1;
-      // The end, or damage the player would also stop at; the format table
-      // holds only the opening format, so a new format is that one again.
-      if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) break;
+      // The end, damage or a new rate: the player stops there too.
+      const off_t start = static_cast<off_t>(std::max<int64_t>(first, 0));
+      if (rc == MPG123_NEW_FORMAT ? !SameFormat(mh, rate, start, fileName, said) : rc != MPG123_OK) break;
     }
   }
   mpg123_delete(mh);

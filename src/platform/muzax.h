@@ -15,8 +15,9 @@ void InitAudio(int32_t soundDevice);
 void OpenMusic(const std::string& fileName);
 // The same on a copy of `bytes`; `name` is what a complaint calls them.
 void OpenMusicBytes(const std::vector<uint8_t>& bytes, const std::string& name);
-// With no device open: decodes and drops up to `maxFrames` output frames
-// of the open stream; returns how many there were. For tools and tests.
+// With no device open: decodes and drops the open stream's output frames
+// from its position on (those already decoded ahead included), stopping once
+// `maxFrames` are passed; returns how many there were. For tools and tests.
 int64_t DecodeWithoutDevice(int64_t maxFrames);
 void SeekMusic(int32_t ms);
 void PlayMusic();
@@ -58,7 +59,8 @@ struct TPcm {
 };
 // The music from demo time `fromMs` for frameCount / frameRate seconds
 // (rounded to whole sample frames). Time before the track's start or past its
-// end is silence. False with a one-line reason when the file cannot be decoded.
+// end (a change of sample rate inside the file is its end) is silence.
+// False with a one-line reason when the file cannot be decoded.
 bool DecodeSpan(const std::string& fileName, int32_t fromMs, int64_t frameCount, int32_t frameRate, TPcm& out,
                 std::string& error);
 

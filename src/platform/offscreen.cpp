@@ -1,7 +1,6 @@
 #include "platform/offscreen.h"
 
 #include <SDL.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,32 +111,6 @@ std::vector<uint8_t> ReadPixels(int width, int height) {
   return topDown;
 }
 
-bool WritePNG(const std::string& path, int width, int height, const uint8_t* rgba, std::string* error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    if (error) *error = "cannot write " + path;
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    if (error) *error = "cannot encode " + path;
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, 3);
-  png_write_info(png, info);
-  for (int y = 0; y < height; ++y)
-    png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  const bool ok = std::fclose(f) == 0;
-  if (!ok && error) *error = "cannot write " + path;
-  return ok;
-}
+void* ProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 }  // namespace offscreen

@@ -21,7 +21,8 @@ void Resize(int width, int height);
 // Reads the back buffer (or the current read buffer) as RGBA, top row first.
 std::vector<uint8_t> ReadPixels(int width, int height);
 
-// Writes RGBA rows, top row first, as a PNG. False with *error on failure.
-bool WritePNG(const std::string& path, int width, int height, const uint8_t* rgba, std::string* error = nullptr);
+// The address of the GL entry point `name` in the current context, null
+// when the driver has none.
+void* ProcAddress(const char* name);
 
 }  // namespace offscreen

@@ -41,8 +41,6 @@ bool IsVideoPath(const std::string& path) {
   return false;
 }
 
-int32_t BlankTextureSizeFor(int32_t width, int32_t height) { return width == 1280 && height == 1024 ? 1024 : 512; }
-
 std::string HelpText() {
   return "Usage: qvlplay [-C DIR] [options]\n"
          "Plays demo.qvl (with music.mp3 and its images) from the current directory.\n"

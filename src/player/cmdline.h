@@ -49,7 +49,4 @@ std::string HelpText();
 // True when `path` names a video file (.mp4, .mkv, .webm, any case).
 bool IsVideoPath(const std::string& path);
 
-// The blank-texture side the setup window's resolution list gives a size.
-int32_t BlankTextureSizeFor(int32_t width, int32_t height);
-
 }  // namespace cmdline

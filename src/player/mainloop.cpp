@@ -10,9 +10,7 @@
 
 #include "engine/scheduler.h"
 #include "engine/settings.h"
-#include "authoring/authoring.h"
 #include "platform/muzax.h"
-#include "player/overlay.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
 
@@ -34,6 +32,7 @@ namespace {
 const TLoopPlatform* running = nullptr;
 uint32_t loopStart = 0;  // the tick the frame clock counts from
 int32_t pausedAt = 0;    // the time base's position while paused
+TWatchHooks watchHooks;
 
 bool OnMusic() { return !FrameClockTimeBase && running && running->MusicPosition; }
 
@@ -58,12 +57,15 @@ TLoopPlatform RealPlatform() {
   p.MusicEnded = muzax::MusicEnded;
   p.PauseMusic = muzax::PauseMusic;
   if (Watching) {
-    p.BetweenFrames = [] { authoring::PollFiles(static_cast<uint32_t>(SDL_GetTicks())); };
-    p.DrawOverlay = overlay::Draw;
-    p.FrameFault = authoring::FrameFault;
+    if (watchHooks.BetweenFrames)
+      p.BetweenFrames = [] { watchHooks.BetweenFrames(static_cast<uint32_t>(SDL_GetTicks())); };
+    p.DrawOverlay = watchHooks.DrawOverlay;
+    p.FrameFault = watchHooks.FrameFault;
   }
   return p;
 }
+
+void SetWatchHooks(const TWatchHooks& hooks) { watchHooks = hooks; }
 
 void ResetLoopState() {
   FrameClock = 0;
@@ -263,9 +265,9 @@ bool MainLoop() {
     return false;
   // Without a stream to follow, the music position would stand still at 0.
   FrameClockTimeBase = settings::SoundOff || !muzax::MusicAvailable();
-  if (Watching) overlay::Startup();
+  if (Watching && watchHooks.WindowOpened) watchHooks.WindowOpened();
   RunFrames(RealPlatform());
-  overlay::Shutdown();
+  if (Watching && watchHooks.WindowClosing) watchHooks.WindowClosing();
   openglx::KillGLWindow(false);
   FreeResources();
   return true;

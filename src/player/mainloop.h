@@ -48,6 +48,18 @@ struct TLoopPlatform {
 };
 TLoopPlatform RealPlatform();
 
+// What --watch adds to the window, installed by the program entry; the
+// loop knows nothing else of authoring. Empty entries are skipped.
+struct TWatchHooks {
+  std::function<void()> WindowOpened;   // the window's GL context is current
+  std::function<void()> WindowClosing;  // the window is about to go
+  std::function<void(uint32_t now)> BetweenFrames;  // after each frame is shown; `now` a ms tick
+  std::function<void()> DrawOverlay;                // over each frame, before it is shown
+  // A frame threw; the loop has paused and carries on.
+  std::function<void(const std::string&)> FrameFault;
+};
+void SetWatchHooks(const TWatchHooks& hooks);
+
 // Clears the loop state and the window's key table and counters.
 void ResetLoopState();
 

@@ -14,7 +14,7 @@
 #include "data/demo.h"
 #include "engine/dllShared.h"
 #include "engine/messages.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "engine/settings.h"
 #include "platform/fonts.h"
@@ -273,7 +273,7 @@ void InitGL() {
   scheduler::RenderHeight = settings::ScreenHeight;
   scheduler::UseDemoData(&demo::DemoData);
 
-  registry::RegisterOperators();
+  roster::RegisterOperators();
   {
     // The bar is the loader's until the demo is in, however loading ends.
     texLoad::SetHooks({TLoadBar{}});

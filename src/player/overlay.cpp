@@ -12,6 +12,7 @@
 #include "backends/imgui_impl_sdl.h"
 #include "data/demo.h"
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "authoring/authoring.h"
 #include "player/mainloop.h"
@@ -29,7 +30,7 @@ constexpr float AxisHeight = 16.0f;
 constexpr float LabelWidth = 26.0f;
 
 std::string EventLabel(const scheduler::TDemoEvent& e) {
-  const char* name = e.OpType >= 0 && e.OpType < registry::OperatorCount ? registry::Rows[e.OpType].Name : "?";
+  const char* name = e.OpType >= 0 && e.OpType < registry::OperatorCount ? roster::Rows[e.OpType].Name : "?";
   return std::string(name) + " #" + std::to_string(e.ParamSet);
 }
 

@@ -3,7 +3,6 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -12,26 +11,21 @@
 #include <vector>
 
 #include "app/modules.h"
-#include "data/demo.h"
-#include "data/filestuff.h"
-#include "engine/dllShared.h"
-#include "engine/messages.h"
-#include "engine/registry.h"
-#include "engine/scheduler.h"
-#include "engine/settings.h"
-#include "platform/messageBox.h"
 #include "authoring/authoring.h"
 #include "capture/capture.h"
-#include "player/cmdline.h"
+#include "data/demo.h"
+#include "data/filestuff.h"
+#include "description/demoBuild.h"
+#include "engine/messages.h"
+#include "engine/settings.h"
 #include "platform/fileWatch.h"
+#include "platform/messageBox.h"
+#include "player/cmdline.h"
 #include "player/mainloop.h"
 #include "player/openglx.h"
+#include "player/playerHooks.h"
 #include "player/startup.h"
-#include "resources/mshman.h"
 #include "resources/texLoad.h"
-#include "resources/texMan.h"
-#include "script/scripter.h"
-#include "description/demoBuild.h"
 
 namespace playerMain {
 
@@ -55,7 +49,7 @@ void ApplyNoSetupOptions(const cmdline::TOptions& o) {
   settings::FullScreen = !o.Windowed;
   settings::ScreenWidth = o.Width;
   settings::ScreenHeight = o.Height;
-  settings::BlankTextureSize = cmdline::BlankTextureSizeFor(o.Width, o.Height);
+  settings::BlankTextureSize = settings::BlankTextureSizeFor(o.Width, o.Height);
   settings::ShowFPS = o.ShowFPS;
   settings::SoundOff = o.NoSound;
   settings::SoundDevice = o.SoundDevice;
@@ -68,6 +62,7 @@ struct TDemoSource {
   std::string File = "demo.qvl";  // in the current directory
   bool Json = false;
   std::vector<unsigned char> Source, Demo;
+  std::vector<std::string> FilesRead;  // by the description's build, besides File
 };
 
 bool ReadWhole(const std::string& path, std::vector<unsigned char>& out) {
@@ -79,19 +74,21 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>& out) {
 
 // False when the description will not build; qvl build's message is out.
 bool BuildFromJson(const std::string& shownName, TDemoSource& d) {
-  std::string error;
-  if (!ReadWhole(d.File, d.Source)) {
-    error = "cannot open the file";
-  } else if (tools::BuildDemoBytes(std::string(d.Source.begin(), d.Source.end()), ".", d.Demo, error)) {
-    if (filestuff::OpenDemoBytes(d.File, d.Demo) == filestuff::OpenResult::Opened) {
-      std::string title;
-      if (filestuff::FindKey("DemoTitle")) filestuff::ReadString("DemoTitle", "", title), demo::DemoTitle = title;
-      filestuff::CloseDemoFile();
-    }
-    return true;
+  demoBuild::TBuilt built;
+  built.Error = "cannot open the file";
+  if (ReadWhole(d.File, d.Source)) built = demoBuild::BuildDemoBytes(std::string(d.Source.begin(), d.Source.end()), ".");
+  d.FilesRead = std::move(built.FilesRead);
+  if (!built.Ok) {
+    std::fprintf(stderr, "qvl build: %s: %s\n", shownName.c_str(), built.Error.c_str());
+    return false;
   }
-  std::fprintf(stderr, "qvl build: %s: %s\n", shownName.c_str(), error.c_str());
-  return false;
+  d.Demo = std::move(built.Bytes);
+  if (filestuff::OpenDemoBytes(d.File, d.Demo) == filestuff::OpenResult::Opened) {
+    std::string title;
+    if (filestuff::FindKey("DemoTitle")) filestuff::ReadString("DemoTitle", "", title), demo::DemoTitle = title;
+    filestuff::CloseDemoFile();
+  }
+  return true;
 }
 
 int Play(const cmdline::TOptions& o, TDemoSource& d) {
@@ -105,11 +102,12 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
       if (!d.Json) ReadWhole(d.File, d.Source), d.Demo = d.Source;
       demo::LoadDemoBytes(d.File, d.Demo, false);
       if (o.Watch) {
-        authoring::Begin(d.File, authoring::RealHooks(d.File, d.Json), d.Source, d.Demo);
+        authoring::Begin(d.File, playerHooks::Authoring(d.File, d.Json), d.Source, d.Demo, d.FilesRead);
       }
     });
   }
   mainloop::Watching = o.Watch;
+  if (o.Watch) mainloop::SetWatchHooks(playerHooks::Watch());
 
   if (o.Capture || o.TimeDemo) {
     capture::TCaptureJob job;
@@ -123,7 +121,7 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
     job.From = o.From;
     job.HasTo = o.HasTo;
     job.To = o.To;
-    return capture::Run(job);
+    return capture::Run(job, playerHooks::Capture());
   }
 
   // While authoring, messages go to the console (and the overlay), never
@@ -204,6 +202,7 @@ int Run(int argc, char** argv) {
   authoring::End();
   fileWatch::Shutdown();
   openglx::SetDemoLoader({});
+  mainloop::SetWatchHooks({});
   StopModules();
   messages::SetSink({});
   SDL_Quit();

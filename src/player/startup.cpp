@@ -27,10 +27,10 @@ const std::vector<TControl> controls = {
 };
 
 const std::array<TResolution, 4> resolutions = {{
-    {"800x600", 800, 600, 512},
-    {"1024x768", 1024, 768, 512},
-    {"1280x800", 1280, 800, 512},
-    {"1280x1024", 1280, 1024, 1024},
+    {"800x600", 800, 600},
+    {"1024x768", 1024, 768},
+    {"1280x800", 1280, 800},
+    {"1280x1024", 1280, 1024},
 }};
 
 // State of the current run of the window.
@@ -105,7 +105,7 @@ void SelectionChanged(int id) {
     const TResolution& r = resolutions[static_cast<size_t>(resolutionSelection)];
     settings::ScreenWidth = r.width;
     settings::ScreenHeight = r.height;
-    settings::BlankTextureSize = r.blankTextureSize;
+    settings::BlankTextureSize = settings::BlankTextureSizeFor(r.width, r.height);
   } else if (id == kSoundCard) {
     if (soundCardSelection < 0) return;
     settings::SoundDevice = soundCardSelection;
@@ -122,7 +122,7 @@ void BeginDialog(const std::string& title, const std::vector<std::string>& sound
   settings::FullScreen = true;
   settings::ScreenWidth = resolutions[0].width;
   settings::ScreenHeight = resolutions[0].height;
-  settings::BlankTextureSize = resolutions[0].blankTextureSize;
+  settings::BlankTextureSize = settings::BlankTextureSizeFor(resolutions[0].width, resolutions[0].height);
 
   caption = "'" + title + "'" + " Setup";
   destroyed = false;

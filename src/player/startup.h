@@ -58,7 +58,7 @@ inline constexpr int kLogoHeight = 100;
 
 struct TResolution {
   const char* text;
-  int32_t width, height, blankTextureSize;
+  int32_t width, height;
 };
 
 // The controls in creation order.

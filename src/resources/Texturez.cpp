@@ -1,3 +1,8 @@
+// Texturez: the image readers behind the texture table, and the upload of
+// a picture to GL. In order: the BMP and TGA file records; a checked
+// sequential reader over a file or bytes in memory; the JPEG decoder's
+// plumbing; the BMP, JPEG and TGA readers; the upload and the dispatch by
+// file name.
 #include "resources/Texturez.h"
 
 #ifdef _WIN32

@@ -1,3 +1,7 @@
+// scripter: the script interpreter. In order: its state by lifetime (whole
+// program, per run); the arithmetic helpers and operand reads; the dispatch
+// tables, checked against the opcode table; Execute, one handler per
+// instruction; the GL table and the entry points.
 #include "script/scripter.h"
 
 #ifdef _WIN32
@@ -48,6 +52,8 @@ struct Inputs {
   int32_t Elapsed;
   float Progress;
 };
+
+// ---- arithmetic and operands ----
 
 // The low 32 bits of x rounded to the nearest integer (halves to even) as
 // a 64-bit integer; infinities, NaN and magnitudes of 2^63 or more give 0.
@@ -103,6 +109,8 @@ void ShadowRun(const Inputs& in, const float* xyz) {
   Execute(in);
 }
 
+// ---- dispatch tables ----
+
 // Operand bytes after each opcode byte, for the checked step near the end
 // of the code.
 constexpr std::array<uint8_t, 256> OperandLengths() {
@@ -114,6 +122,44 @@ constexpr std::array<uint8_t, 256> OperandLengths() {
 }
 constexpr std::array<uint8_t, 256> OperandLength = OperandLengths();
 constexpr int MaxOperandBytes = 4;
+
+// The handlers by opcode byte, written once: H(n) has a handler below, N is a
+// no-operation. The computed-goto table is made from it, and it is checked
+// against opcodes::Table at compile time.
+#define QVL_HANDLERS(H, N) \
+  H(0), H(1), H(2), H(3), H(4), H(5), H(6), H(7), H(8), H(9), H(10), H(11), H(12), H(13), H(14), H(15), \
+  H(16), N, N, N, N, N, N, N, H(24), H(25), H(26), H(27), H(28), H(29), H(30), H(31), \
+  H(32), H(33), H(34), H(35), H(36), H(37), H(38), N, N, N, N, N, N, H(45), H(46), H(47), \
+  H(48), H(49), H(50), H(51), H(52), H(53), H(54), N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, H(73), N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, H(91), H(92), H(93), H(94), H(95), \
+  H(96), N, N, H(99), H(100), N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, \
+  N, N, N, N, N, N, N, N, N, N, N, N, N, N, N, N
+
+#define QVL_CODE_OF(n) n
+#define QVL_NO_CODE -1
+constexpr std::array<int, 256> HandledCodes = {QVL_HANDLERS(QVL_CODE_OF, QVL_NO_CODE)};
+#undef QVL_CODE_OF
+#undef QVL_NO_CODE
+
+constexpr bool HandlersFollowTheTable() {
+  std::array<bool, 256> inTable{};
+  for (const opcodes::TInstr& i : opcodes::Table) inTable[i.Code] = true;
+  for (int c = 0; c < 256; ++c)
+    if (HandledCodes[static_cast<size_t>(c)] != (inTable[static_cast<size_t>(c)] ? c : -1)) return false;
+  return true;
+}
+static_assert(HandlersFollowTheTable(), "QVL_HANDLERS and opcodes::Table name different opcodes");
+
+// ---- the interpreter ----
 
 // Computed goto where the compiler has it; the portable `switch` runs the
 // same handlers otherwise.
@@ -186,25 +232,11 @@ void Execute(const Inputs& in) {
     budget -= cost_;                  \
   } while (0)
 #if QVL_THREADED
-  // One entry per opcode byte; those missing from opcodes::Table are `nop`.
-  static const void* const labels[256] = {
-      &&op0, &&op1, &&op2, &&op3, &&op4, &&op5, &&op6, &&op7, &&op8, &&op9, &&op10, &&op11, &&op12, &&op13, &&op14, &&op15,
-      &&op16, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op24, &&op25, &&op26, &&op27, &&op28, &&op29, &&op30, &&op31,
-      &&op32, &&op33, &&op34, &&op35, &&op36, &&op37, &&op38, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op45, &&op46, &&op47,
-      &&op48, &&op49, &&op50, &&op51, &&op52, &&op53, &&op54, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op73, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&op91, &&op92, &&op93, &&op94, &&op95,
-      &&op96, &&nop, &&nop, &&op99, &&op100, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-      &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop, &&nop,
-  };
+#define QVL_LABEL_OF(n) &&op##n
+#define QVL_NO_LABEL &&nop
+  static const void* const labels[256] = {QVL_HANDLERS(QVL_LABEL_OF, QVL_NO_LABEL)};
+#undef QVL_LABEL_OF
+#undef QVL_NO_LABEL
 #define OP(n) op##n
 #define DEFAULT_OP nop
 #define RUN goto* labels[*pc]
@@ -557,6 +589,8 @@ early:
 #undef ADVANCE
 }
 }  // namespace
+
+// ---- the GL table and the entry points ----
 
 GLCalls RealGL() {
   GLCalls g;

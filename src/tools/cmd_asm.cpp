@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "script/scriptAsm.h"
 #include "tools/commands.h"
 #include "tools/demoview.h"

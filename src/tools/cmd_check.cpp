@@ -10,9 +10,10 @@
 
 #include "data/demo.h"
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "script/scriptCheck.h"
 #include "script/scripter.h"
 #include "tools/commands.h"
@@ -49,7 +50,7 @@ void CheckEvents() {
       Report(true, EventName(i) + " names operator type " + std::to_string(e.OpType) + ", outside 0..14: it plays nothing");
       continue;
     }
-    const char* op = registry::Rows[e.OpType].Name;
+    const char* op = roster::Rows[e.OpType].Name;
     const int32_t sets = SetCount(e.OpType);
     if (e.ParamSet < 0 || e.ParamSet >= sets)
       Report(true, EventName(i) + " (" + op + ") names parameter set " + std::to_string(e.ParamSet) + " of " +

@@ -4,9 +4,10 @@
 
 #include "data/demo.h"
 #include "engine/registry.h"
+#include "operators/roster.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "script/scripter.h"
 #include "tools/commands.h"
 #include "tools/demoview.h"
@@ -59,7 +60,7 @@ json Events() {
   json out = json::array();
   for (const scheduler::TDemoEvent& e : demo::DemoData.Events) {
     json ev = records::RecordToJson(records::EventRecord(), reinterpret_cast<const unsigned char*>(&e));
-    if (e.OpType >= 0 && e.OpType < registry::OperatorCount) ev["Op"] = registry::Rows[e.OpType].Name;
+    if (e.OpType >= 0 && e.OpType < registry::OperatorCount) ev["Op"] = roster::Rows[e.OpType].Name;
     out.push_back(std::move(ev));
   }
   return out;

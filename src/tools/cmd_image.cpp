@@ -11,6 +11,7 @@
 #include <GL/gl.h>
 
 #include "platform/offscreen.h"
+#include "platform/pngWrite.h"
 #include "resources/texMan.h"
 #include "tools/commands.h"
 
@@ -78,11 +79,7 @@ int CmdImage(int argc, char** argv) {
   offscreen::Close();
 
   // Texture row 0 is the image's bottom row; a PNG starts with the top.
-  std::vector<uint8_t> topDown(bottomUp.size());
-  for (GLint y = 0; y < h; ++y)
-    std::memcpy(topDown.data() + static_cast<size_t>(y) * row,
-                bottomUp.data() + static_cast<size_t>(h - 1 - y) * row, row);
-  if (!offscreen::WritePNG(out, w, h, topDown.data(), &error)) {
+  if (!pngWrite::Write(out, {bottomUp.data(), w, h, 4, true}, &error)) {
     std::fprintf(stderr, "qvl image: %s\n", error.c_str());
     return ExitBadInput;
   }

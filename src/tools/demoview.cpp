@@ -6,10 +6,10 @@
 #include "app/modules.h"
 #include "data/demo.h"
 #include "engine/registry.h"
-#include "engine/scheduler.h"
+#include "operators/roster.h"
 #include "resources/mshman.h"
 #include "resources/texMan.h"
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 #include "description/records.h"
 
 namespace demoview {
@@ -39,7 +39,7 @@ std::unordered_set<std::string> KeysRead() {
   }
   for (int32_t i = 0; i < demo::DemoData.EventCount; ++i) keys.push_back(IndexedKey("Ev", i));
   for (int32_t t = 0; t < registry::OperatorCount; ++t) {
-    const registry::TOperatorRow& row = registry::Rows[t];
+    const registry::TOperatorRow& row = roster::Rows[t];
     keys.push_back(row.CountKey);
     if (row.SetSize == 0) continue;
     for (int32_t i = 0; i < records::LoadedSetCount(t); ++i) keys.push_back(IndexedKey(row.SetPrefix, i));

@@ -12,7 +12,7 @@
 
 #include "app/modules.h"
 #include "engine/messages.h"
-#include "engine/registry.h"
+#include "operators/roster.h"
 #include "resources/Texturez.h"
 
 namespace fuzzkit {
@@ -42,7 +42,7 @@ inline void StartEngine() {
   static const bool started = [] {
     Quiet();
     modules::StartModules();
-    registry::RegisterOperators();
+    roster::RegisterOperators();
     return true;
   }();
   (void)started;

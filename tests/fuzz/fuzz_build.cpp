@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   try {
-    tools::BuildDemoFile(desc, file.path);
+    demoBuild::BuildDemoFile(desc, file.path);
   } catch (const records::DescError&) {
     return 0;
   }

@@ -1,4 +1,4 @@
-#include "script/opScripter.h"
+#include "operators/opScripter.h"
 
 #include <algorithm>
 
@@ -48,7 +48,7 @@ int32_t CheckedCount(std::string_view key, int32_t value, int32_t max) {
 
 }  // namespace
 
-void Startup() { shape.InitInstances(8); }
+void Startup() { shape.InitInstances(Identity.Slots); }
 
 void Shutdown() {
   shape.Sets.clear();
@@ -56,16 +56,13 @@ void Shutdown() {
 }
 
 void Describe(dllShared::fOperator& op) {
-  op.Name = "Scripter";
-  op.ParamCount = 1;
-  op.Kind = 2;
-  DescribeInstances(op);
+    DescribeCommon(op);
   op.Render = Render;
 }
 
 void LoadParamSets(bool loadScriptSources) {
   const dllShared::fHost& host = dllShared::Host;
-  const int32_t count = CheckedCount("ScrCount", host.ReadInt("ScrCount", 0), opShape::MaxParamSets);
+  const int32_t count = CheckedCount(Identity.CountKey, host.ReadInt(Identity.CountKey, 0), opShape::MaxParamSets);
   const int32_t ints = CheckedCount("ScrICount", host.ReadInt("ScrICount", 0), MaxVars);
   const int32_t floats = CheckedCount("ScrFCount", host.ReadInt("ScrFCount", 0), MaxVars);
   scripter::IntVars.assign(static_cast<size_t>(ints), 0);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/dllShared.h"
+#include "engine/registry.h"
 
 namespace opScripter {
 
@@ -19,6 +20,9 @@ struct TScript {
 // A larger program, or variable bank, is damage.
 inline constexpr int32_t MaxCodeLen = 1 << 20;
 inline constexpr int32_t MaxVars = 1 << 16;
+
+// The type's identity: name, counts, keys, record size and slots.
+inline constexpr registry::TOperatorRow Identity = {"Scripter", 1, 2, "ScrCount", "", 0, 8};
 
 void Startup();  // 8 free slots
 void Shutdown();

@@ -14,16 +14,21 @@ struct TOptions {
   std::string Dir;  // -C: play the demo in this directory
   std::string Json;  // --json: play this JSON description instead of demo.qvl
   bool Watch = false;  // --watch: reload on change, pause and seek, timeline
+  int32_t LoadThreads = 0;  // --load-threads: image readers; 0 one a core
 
   // --no-setup and the settings it takes instead of the setup window.
   bool NoSetup = false;
   bool Windowed = false;
   int32_t Width = 800;
   int32_t Height = 600;
+  bool DesktopSize = false;  // --resolution desktop: the display's own size
   bool ShowFPS = false;
   bool NoSound = false;
   int32_t SoundDevice = 0;
   bool Loop = false;
+  bool HasDisplay = false;  // --display: with or without the setup window
+  int32_t Display = 0;
+  bool VSync = true;  // --vsync off
 
   // --capture: frames as PNG files into a directory, or a video file when
   // the name ends in .mp4, .mkv or .webm; no window, no sound.

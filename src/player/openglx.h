@@ -3,6 +3,7 @@
 // handling (key table, frame-rate timer, resize, close).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,6 +13,8 @@ union SDL_Event;
 namespace openglx {
 
 // Kept by the message handling, read (and partly cleared) by the main loop.
+// A key pressed since the last frame stays down for the next frame even
+// when it has been released again.
 extern uint8_t KeyDown[256];  // indexed by Windows virtual-key code
 extern int32_t FrameCount;    // frames drawn since the last FPSText update
 extern std::string FPSText;   // "FPS: <n>", empty until the first second
@@ -45,6 +48,22 @@ void Shutdown();
 
 bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits);
 void KillGLWindow(bool fullScreen);
+// Full screen (a borderless window over the display) or a window of the
+// chosen size, with the cursor hidden in full screen only. Alt+Enter calls it.
+void SetFullScreen(bool on);
+bool FullScreenNow();
+// The demo draws into its picture between these two; ShowPicture draws the
+// picture onto the window, scaled with its aspect kept, and leaves the
+// window's framebuffer bound for an overlay and the swap. Both do nothing
+// when the demo draws straight into the window.
+void BeginPicture();
+void ShowPicture();
+// The number of displays, and the size of display `index` at its current
+// mode; 0 and false without a video driver or such a display.
+int32_t DisplayCount();
+bool DisplaySize(int32_t index, int32_t& width, int32_t& height);
+// After a frame's keys were handled: releases the keys let go before it.
+void FrameKeysSeen();
 void ResizeGLScene(int32_t width, int32_t height);
 // GL state, operators, demo, tracks, music. Needs a current GL context.
 void InitGL();
@@ -62,6 +81,18 @@ void SetEventTap(std::function<void(const SDL_Event&)> tap);
 void SetDemoLoader(std::function<void()> loader);
 // Presents the back buffer of the current GL window.
 void SwapBuffers();
+
+// The black start frame with a thin bar along its bottom edge, `done` /
+// `total` of the width, presented at once.
+void DrawLoadProgress(int32_t done, int32_t total);
+// The texture loader's progress hook while InitGL loads: nothing for the
+// first half second, so a short load looks as if there were no bar; then a
+// frame each time the count changes.
+struct TLoadBar {
+  std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+  int32_t Shown = -1;  // the count last drawn
+  void operator()(int32_t done, int32_t total);
+};
 
 // The Windows virtual-key code of an SDL key symbol; 0 when it has none.
 int32_t VirtualKeyOf(int32_t sdlKeycode);

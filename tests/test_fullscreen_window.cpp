@@ -76,7 +76,7 @@ SDL_VIDEODRIVER=offscreen "$PLAY" --capture cap --rate 1 --to 0 --size 800x600
   EXPECT_EQ(r.out.find("box:"), std::string::npos) << r.out;  // no refusal box
   EXPECT_EQ(seen["exit"], "0");
 
-  const testimg::Picture cap = testimg::ReadPng((dir / "cap/000000.png").c_str());
+  const testimg::Picture cap = testimg::ReadPng((dir / "cap/000000.png").string().c_str());
   const auto small = testutil::ReadAll(dir / "small.raw");
   ASSERT_EQ(std::make_tuple(cap.w, cap.h, small.size()), std::make_tuple(800, 600, size_t(800 * 600 * 3)));
   // Scaled up 1.8 times and down again: the same picture, blurred only along its edges.
@@ -123,7 +123,7 @@ SDL_VIDEODRIVER=offscreen "$PLAY" --capture cap --rate 1 --to 0 --size 1920x1080
   EXPECT_EQ(r.out.find("exit 0\n"), 0u) << r.out;
 
   // Shown one to one: the capture's pixels exactly.
-  const testimg::Picture cap = testimg::ReadPng((dir / "cap/000000.png").c_str());
+  const testimg::Picture cap = testimg::ReadPng((dir / "cap/000000.png").string().c_str());
   const auto screen = testutil::ReadAll(dir / "screen.raw");
   ASSERT_EQ(std::make_tuple(cap.w, cap.h, screen.size()), std::make_tuple(1920, 1080, size_t(1920 * 1080 * 3)));
   size_t differ = 0;

@@ -24,9 +24,7 @@ namespace pngWrite {
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Deflate tables
-// ---------------------------------------------------------------------------
+// ---- deflate tables ----
 
 constexpr int LitLenCodes = 286;
 constexpr int DistCodes = 30;
@@ -76,9 +74,7 @@ constexpr TTables Tables;
 int DistIndex(uint32_t dist) { return dist <= 256 ? Tables.Near[dist] : Tables.Far[(dist - 1) >> 7]; }
 static_assert(DistIndexOf(257) == 16 && DistIndexOf(32768) == 29 && DistIndexOf(24577) == 29 && DistIndexOf(24576) == 28);
 
-// ---------------------------------------------------------------------------
-// Bit writer
-// ---------------------------------------------------------------------------
+// ---- bit writer ----
 
 // Deflate packs bits from the low end of each byte. Add collects up to 56
 // bits between two Spills; Spill stores eight bytes and keeps the partial
@@ -115,9 +111,7 @@ struct TBits {
   }
 };
 
-// ---------------------------------------------------------------------------
-// Huffman codes
-// ---------------------------------------------------------------------------
+// ---- Huffman codes ----
 
 struct TCode {
   uint16_t Bits[LitLenCodes] = {};   // bit-reversed, ready for TBits
@@ -199,9 +193,7 @@ void BuildCodes(const uint8_t* lengths, int count, TCode& code) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Up filter
-// ---------------------------------------------------------------------------
+// ---- Up filter ----
 
 uint64_t Load8(const uint8_t* p) {
   uint64_t v;
@@ -222,9 +214,7 @@ void SubtractRow(const uint8_t* row, const uint8_t* above, size_t n, uint8_t* ou
   for (; i < n; ++i) out[i] = static_cast<uint8_t>(row[i] - above[i]);
 }
 
-// ---------------------------------------------------------------------------
-// Match finder (pass 1)
-// ---------------------------------------------------------------------------
+// ---- match finder (pass 1) ----
 
 // A token is a run of literals (the bytes themselves are read again from
 // the filtered picture) or a match of length and distance.
@@ -302,9 +292,7 @@ void FindMatches(const uint8_t* data, size_t rows, size_t stride, int pixel, std
   ++stats.LitLen[EndOfBlock];
 }
 
-// ---------------------------------------------------------------------------
-// Block writer (pass 2)
-// ---------------------------------------------------------------------------
+// ---- block writer (pass 2) ----
 
 // One final dynamic block: the code lengths, run-length coded with the
 // code-length code, then the tokens. Returns the end of the output.
@@ -397,9 +385,7 @@ uint8_t* WriteBlock(const uint8_t* data, const std::vector<uint32_t>& tokens, co
   return bits.Out;
 }
 
-// ---------------------------------------------------------------------------
-// The file
-// ---------------------------------------------------------------------------
+// ---- the file ----
 
 void PutBE32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));

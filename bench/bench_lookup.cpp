@@ -1,8 +1,11 @@
-// Looks up every key of a 100,000-entry directory with the indexed FindKey,
-// beside a linear scan that upper-cases and compares names entry by entry,
-// the way a reader without an index would. The scan is quadratic, so it
-// looks up every 100th key only; compare the per-lookup times
-// (items_per_second).
+// Lookups that grow with the demo file:
+// - every key of a 100,000-entry directory with the indexed FindKey, beside
+//   a linear scan that upper-cases and compares names entry by entry, the
+//   way a reader without an index would. The scan is quadratic, so it looks
+//   up every 100th key only; compare the per-lookup times (items_per_second).
+// - the scheduler's per-frame cost on timelines of 1,000 to 1,000,000 short
+//   events on all 32 tracks, one ending on every track about every frame,
+//   through the event index and through a scan of the whole list.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +14,8 @@
 #include <vector>
 
 #include "data/filestuff.h"
+#include "engine/registry.h"
+#include "engine/scheduler.h"
 
 namespace {
 
@@ -63,6 +68,54 @@ void BM_LinearScan(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * (Entries / 100));
 }
 BENCHMARK(BM_LinearScan)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// ---- the timeline ----
+
+// An operator that binds and draws nothing, so only the searching is timed.
+int32_t BindNothing(int32_t) { return 0; }
+void FreeNothing(uint8_t) {}
+void DrawNothing(uint8_t, int32_t, int32_t, int32_t, int32_t, float, float) {}
+dllShared::fOperator nothing = {"nothing", 0, 0, nullptr, nullptr, nullptr, nullptr, BindNothing, FreeNothing, DrawNothing, nullptr, nullptr};
+
+constexpr int32_t EventSpacing = 17;  // ms from one event's start to the next on its track
+constexpr int32_t EventLength = 10;
+
+// Events listed track by track within each time step, the way an editor
+// appends them; track k's j-th event starts at j * EventSpacing + k / 4.
+scheduler::TDemoData Timeline(int64_t count) {
+  scheduler::TDemoData d;
+  for (int64_t i = 0; i < count; ++i) {
+    const auto track = static_cast<uint8_t>(i % scheduler::TrackCount);
+    const auto start = static_cast<int32_t>(i / scheduler::TrackCount * EventSpacing + track / 4);
+    d.Events.push_back({start, EventLength, track, {0, 0, 0}, 0, 0});
+  }
+  d.EventCount = static_cast<int32_t>(count);
+  return d;
+}
+
+// One frame a 60th of a second after the other, round the whole timeline.
+void TimelineFrames(benchmark::State& state, bool indexed) {
+  static scheduler::TDemoData data;
+  data = Timeline(state.range(0));
+  registry::Operators[0] = &nothing;
+  scheduler::SetIndexedSearch(indexed);
+  scheduler::Startup();
+  scheduler::UseDemoData(&data);
+  const int64_t frames = state.range(0) / scheduler::TrackCount * EventSpacing * 60 / 1000;
+  int64_t frame = 0;
+  for (auto _ : state) {
+    if (frame == frames) frame = 0, scheduler::ResetTracks();
+    scheduler::RenderTracks(static_cast<int32_t>(frame++ * 1000 / 60));
+  }
+  state.SetItemsProcessed(state.iterations());
+  scheduler::UseDemoData(nullptr);
+  scheduler::SetIndexedSearch(true);
+}
+
+void BM_TimelineFrameIndexed(benchmark::State& state) { TimelineFrames(state, true); }
+void BM_TimelineFrameScan(benchmark::State& state) { TimelineFrames(state, false); }
+BENCHMARK(BM_TimelineFrameIndexed)->Unit(benchmark::kMicrosecond)->RangeMultiplier(10)->Range(1000, 1000000);
+BENCHMARK(BM_TimelineFrameScan)->Unit(benchmark::kMicrosecond)->RangeMultiplier(10)->Range(1000, 1000000);
 
 }  // namespace
 

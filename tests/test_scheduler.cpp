@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -165,6 +166,60 @@ TEST_F(Scheduler, TrackWithoutAnInstanceRendersAndFreesNothing) {
   scheduler::ResetTracks();  // frees every held instance, and only those
   EXPECT_EQ(frees(), 2);
   for (const auto& t : scheduler::Tracks) EXPECT_EQ(t.OpType, scheduler::TrackSearch);
+}
+
+// Random timelines through the index and through the plain scan: every lookup and every frame's calls
+// agree. Starts and lengths come from small sets so that ends tie; kind-1 events chain up to 30 deep.
+TEST_F(Scheduler, IndexedSearchAgreesWithTheScanOnRandomTimelines) {
+  std::mt19937 rng(20);
+  const auto pick = [&](std::initializer_list<int32_t> v) { return *(v.begin() + rng() % v.size()); };
+  for (int round = 0; round < 40; ++round) {
+    data = {};
+    const int count = static_cast<int>(rng() % 300);
+    for (int i = 0; i < count; ++i) {
+      const int32_t start = rng() % 8 ? static_cast<int32_t>(rng() % 60) * 50 - 500 : pick({2147483000, -2147483647, 0});
+      const int32_t length = pick({0, 0, 50, 100, 999999999, 1000000000, -100, static_cast<int32_t>(rng() % 2000)});
+      const auto track = static_cast<uint8_t>(rng() % 10 ? rng() % 32 : pick({32, 255}));
+      Add(start, length, track, rng() % 3 == 0, static_cast<int32_t>(rng() % 4));
+    }
+    if (round % 4 == 0)  // a kind-1 event on each of tracks 0..29: following chains 30 deep
+      for (uint8_t k = 0; k < 30; ++k) Add(-1000, 8000, k, 1, k);
+    data.EventCount -= static_cast<int32_t>(rng() % 2);  // sometimes the list holds one more than its count
+    scheduler::UseDemoData(&data);
+    for (int q = 0; q < 200; ++q) {
+      const auto& e = data.Events.empty() ? scheduler::TDemoEvent{} : data.Events[rng() % data.Events.size()];
+      const int64_t end = static_cast<int64_t>(e.Start) + e.Length;
+      const auto t = static_cast<int32_t>(std::clamp<int64_t>(end + pick({-1, 0, 1, -999999999, -1000000000, -77}),
+                                                              INT32_MIN, INT32_MAX));
+      const int32_t k = pick({e.Track, static_cast<int32_t>(rng() % 32)});
+      scheduler::SetIndexedSearch(true);
+      const int32_t viaIndex = scheduler::NextEvent(k, t);
+      scheduler::SetIndexedSearch(false);
+      ASSERT_EQ(viaIndex, scheduler::NextEvent(k, t)) << "round " << round << " track " << k << " time " << t;
+    }
+    // One walk of 80 frames, mostly forward, with seeks both ways, played once each way.
+    std::vector<std::pair<int32_t, bool>> frames;  // time, reset first
+    for (int32_t f = 0, t = -600; f < 80; ++f) {
+      const bool seek = rng() % 10 == 0;
+      t += seek ? static_cast<int32_t>(rng() % 3000) - 1500 : static_cast<int32_t>(rng() % 120);
+      frames.emplace_back(t, seek && rng() % 2 == 0);
+    }
+    const auto follows = static_cast<int>(1 + rng() % 2);
+    std::vector<std::tuple<int, char, int32_t, int32_t, int32_t, int32_t, float, float>> logs[2];
+    for (bool indexed : {true, false}) {
+      scheduler::SetIndexedSearch(indexed), scheduler::Startup();
+      fakes[0] = fakes[1] = Fake{}, fakes[1].follow = follows, fakes[1].followW = 7;
+      for (const auto& [t, reset] : frames) {
+        if (reset) scheduler::ResetTracks();
+        Frame(t);
+        for (int n = 0; n < 2; ++n)
+          for (const Call& c : fakes[n].calls)
+            logs[indexed].emplace_back(n, c.what, c.slot, c.width, c.time, c.elapsed, c.progress, c.alpha);
+      }
+    }
+    scheduler::SetIndexedSearch(true);
+    ASSERT_EQ(logs[0], logs[1]) << "round " << round;
+  }
 }
 
 }  // namespace

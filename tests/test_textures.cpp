@@ -2,6 +2,8 @@
 // damaged and lying files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 
@@ -10,7 +12,9 @@
 #include "engine/settings.h"
 #include "glTest.h"
 #include "imageFiles.h"
+#include "player/openglx.h"
 #include "resources/Texturez.h"
+#include "resources/texLoad.h"
 #include "resources/texMan.h"
 
 namespace {
@@ -155,7 +159,7 @@ TEST(TgaOrigins, AllFourOriginsRawAndRunLengthGiveTheSamePixels) {
           const Bytes file = testimg::MakeTGA(p, {.bits = bits, .rle = rle, .topOrigin = top, .rightOrigin = right});
           Texturez::TImage img;
           ASSERT_TRUE(Texturez::ReadTGABytes(file.data(), file.size(), "o.tga", &img));
-          EXPECT_TRUE(img.Width == 4 && img.Height == 2 && img.Pixels == (bits == 24 ? want24 : want32))
+          EXPECT_TRUE(img.Width == 4 && img.Height == 2 && Bytes(img.Pixels.begin(), img.Pixels.end()) == (bits == 24 ? want24 : want32))
               << bits << " bits, rle " << rle << ", top " << top << ", right " << right;
         }
 }
@@ -166,7 +170,10 @@ Bytes BmpWithSides(int32_t w, int32_t h) {
   return b;
 }
 
-TEST_F(TextureTable, EveryFailureAndEveryLyingHeaderHasItsMessageAndLeavesTheEntryEmpty) {
+struct Case { std::string name; Bytes bytes /* empty: not written */; Message want; };
+
+// Every failure the readers report, each under its own name.
+std::vector<Case> FailureCases() {
   const Picture p = testimg::Gradient(4, 4);
   auto cut = [](Bytes b, size_t keep) { return b.resize(keep), b; };
   const Bytes bmp = testimg::MakeBMP(p), tga = testimg::MakeTGA(p, {.bits = 32}), rle = testimg::MakeTGA(p, {.rle = true});
@@ -174,8 +181,7 @@ TEST_F(TextureTable, EveryFailureAndEveryLyingHeaderHasItsMessageAndLeavesTheEnt
   const Bytes hugeRle = testimg::TgaHeader(16384, 16384, {.bits = 32, .rle = true}, {255, 1, 2, 3, 4});  // from a few bytes
   const Bytes longId = cut(testimg::TgaHeader(1, 1, {.idLength = 200}), 18);  // an image ID longer than the file
 
-  struct Case { std::string name; Bytes bytes /* empty: not written */; Message want; };
-  std::vector<Case> cases = {
+  return {
       {"none.bmp", {}, {"BMP Unit", "Error opening none.bmp"}}, {"none.jpg", {}, {"BMP Unit", "Couldn't load JPG - \"none.jpg\""}},
       {"pal.bmp", testimg::MakeBMP(p, {.zeroOffset = true, .clrUsed = 1000}), {"BMP Unit", "Error reading palette"}},
       {"data.bmp", cut(bmp, bmp.size() - 5), {"BMP Unit", "Error reading bitmap data"}},
@@ -194,6 +200,10 @@ TEST_F(TextureTable, EveryFailureAndEveryLyingHeaderHasItsMessageAndLeavesTheEnt
       {"big.tga", testimg::TgaHeader(65535, 2, {}), {"TGA File Error", "Couldn't load \"big.tga\". Bad image size."}},
       {"zero.tga", testimg::TgaHeader(0, 5, {}), {"TGA File Error", "Couldn't load \"zero.tga\". Bad image size."}},
   };
+}
+
+TEST_F(TextureTable, EveryFailureAndEveryLyingHeaderHasItsMessageAndLeavesTheEntryEmpty) {
+  std::vector<Case> cases = FailureCases();
   for (auto [w, h] : {std::pair{0, 2}, {-2, 2}, {16385, 1}, {INT32_MAX, INT32_MAX}})
     cases.push_back({"lie.bmp", BmpWithSides(w, h), {"BMP Unit", "Couldn't load \"lie.bmp\". Bad image size."}});
 
@@ -204,6 +214,91 @@ TEST_F(TextureTable, EveryFailureAndEveryLyingHeaderHasItsMessageAndLeavesTheEnt
     const auto& e = texMan::TextureTable[1];
     EXPECT_TRUE(shown == Messages{c.want} && e.GLName == 0 && e.Width == 0 && e.Height == 0) << c.name << ": " << testing::PrintToString(shown);
   }
+}
+
+// What a load leaves in every entry: its fields, its object's place among the names made, its filters and
+// every mipmap level's pixels.
+using Snapshot = std::vector<std::tuple<std::string, int32_t, int32_t, uint32_t, GLint, std::vector<uint8_t>>>;
+Snapshot TakeSnapshot() {
+  uint32_t first = UINT32_MAX;
+  for (const auto& e : texMan::TextureTable) first = e.GLName ? std::min(first, e.GLName) : first;
+  Snapshot out;
+  for (const auto& e : texMan::TextureTable) {
+    std::vector<uint8_t> levels;
+    for (GLint level = 0, w = 1, h = 1; e.GLName && w > 0; ++level) {
+      glBindTexture(GL_TEXTURE_2D, e.GLName), glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w), glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+      const size_t at = levels.size();
+      levels.resize(at + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+      if (w > 0) glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, levels.data() + at);
+    }
+    out.emplace_back(e.FileName, e.Width, e.Height, e.GLName ? e.GLName - first + 1 : 0, e.GLName ? Param(e.GLName, GL_TEXTURE_MIN_FILTER) : 0, levels);
+  }
+  return out;
+}
+
+// Good images of every kind among every failure, a blank, a name with directories and one without a reader:
+// on worker threads the textures, the object order, the messages and their order are those of one after another.
+TEST_F(TextureTable, ParallelLoadingMakesWhatOneAfterAnotherMakes) {
+  std::vector<std::string> names;
+  Messages want;
+  const std::vector<Case> failures = FailureCases();
+  for (size_t i = 0; i < failures.size(); ++i) {
+    const Picture p = testimg::Gradient(static_cast<int>(8 + 9 * i), static_cast<int>(40 + i));  // sides of every kind
+    const std::string good[] = {"g" + std::to_string(i) + ".jpg", "g" + std::to_string(i) + (i % 2 ? ".bmp" : ".tga")};
+    Write(good[0], testimg::MakeJPEG(p, 90)), Write(good[1], i % 2 ? testimg::MakeBMP(p) : testimg::MakeTGA(p, {.bits = 32, .rle = i % 4 == 0}));
+    if (!failures[i].bytes.empty()) Write(failures[i].name, failures[i].bytes);
+    names.insert(names.end(), {good[0], failures[i].name, good[1]});
+    want.push_back(failures[i].want);
+  }
+  Write("p.jpg", testimg::MakeJPEG(testimg::Quadrants(512, 256), 95));
+  names.insert(names.end(), {"", "C:\\art\\p.jpg", "p.png", "p.jpg"});
+  std::vector<std::pair<Snapshot, Messages>> runs;
+  // One after another; a thread a core; more threads than cores; the JPEG rows expanded by the portable pass.
+  for (auto [workers, decoderRgba] : {std::pair{1, true}, {0, true}, {3, true}, {0, false}}) {
+    Texturez::UseDecoderRgba(decoderRgba);
+    texMan::TextureTable.assign(names.size(), texMan::TTextureEntry{}), shown.clear();
+    std::vector<std::pair<int32_t, int32_t>> progress;
+    texLoad::SetWorkers(workers), texLoad::SetHooks({[&](int32_t done, int32_t total) { progress.emplace_back(done, total); }});
+    texLoad::Begin();
+    for (size_t i = 0; i < names.size(); ++i) texMan::TextureTable[i].Typ = static_cast<uint8_t>(i % 5), texLoad::Add(static_cast<int32_t>(i), names[i]);
+    texLoad::Finish();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::pair(texMan::TexCount(), texMan::TexCount())) << workers;
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end())) << workers;
+    EXPECT_EQ(shown, want) << workers;
+    runs.emplace_back(TakeSnapshot(), shown);
+    for (int32_t i = 0; i < texMan::TexCount(); ++i) texMan::DeleteTexture(i);
+  }
+  texLoad::SetWorkers(0), texLoad::SetHooks({}), Texturez::UseDecoderRgba(true);
+  const Snapshot& serial = runs[0].first;
+  for (size_t i = 0; i < names.size(); ++i) {  // the failures are empty, the others made
+    const bool made = names[i] != "p.png" && (i >= 3 * failures.size() || i % 3 != 1);
+    EXPECT_EQ(std::get<3>(serial[i]) != 0, made) << names[i];
+  }
+  EXPECT_EQ(std::get<0>(serial[serial.size() - 3]), "p.jpg");
+  EXPECT_TRUE(runs[1] == runs[0] && runs[2] == runs[0] && runs[3] == runs[0]);
+}
+
+// The start frame's bar: nothing for the first half second of a load, then a thin bar along the bottom edge
+// as long as the share of textures made, drawn again only when that changes. The state is the player's after.
+TEST_F(TextureTable, LoadBarWaitsHalfASecondThenGrowsAlongTheBottomEdge) {
+  const auto red = [] { glClearColor(1, 0, 0, 1), glClear(GL_COLOR_BUFFER_BIT), glClearColor(0, 0, 0, 0); };
+  const auto drawn = [this] { glReadBuffer(GL_FRONT); const RGBA c = ReadPixel(Width() / 2, Height() / 2); return glReadBuffer(GL_BACK), c != RGBA{255, 0, 0, 255}; };
+  openglx::TLoadBar bar;
+  red(), openglx::SwapBuffers(), bar(1, 4);
+  EXPECT_FALSE(drawn());  // a short load looks as if there were no bar
+  bar.Start -= std::chrono::seconds(1), bar(1, 4);
+  ASSERT_TRUE(drawn());
+  glReadBuffer(GL_FRONT);
+  EXPECT_EQ(std::make_tuple(ReadPixel(0, 0), ReadPixel(Width() / 4 - 2, 2), ReadPixel(Width() / 4 + 2, 0), ReadPixel(2, 3)),
+            std::make_tuple(RGBA{128, 128, 128, 255}, RGBA{128, 128, 128, 255}, RGBA{0, 0, 0, 0}, RGBA{0, 0, 0, 0}));
+  glReadBuffer(GL_BACK);
+  red(), openglx::SwapBuffers(), bar(1, 4);
+  EXPECT_FALSE(drawn());  // the same count again
+  GLint depthTest = 0, texturing = 0, matrixMode = 0;
+  glGetIntegerv(GL_DEPTH_TEST, &depthTest), glGetIntegerv(GL_TEXTURE_2D, &texturing), glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+  EXPECT_EQ(std::make_tuple(depthTest, texturing, matrixMode), std::make_tuple(1, 1, GL_MODELVIEW));
 }
 
 }  // namespace

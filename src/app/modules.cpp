@@ -5,6 +5,7 @@
 #include "operators/roster.h"
 #include "engine/scheduler.h"
 #include "resources/mshman.h"
+#include "resources/texLoad.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
 
@@ -14,6 +15,7 @@ void StartModules() {
   filestuff::Startup();
   mshman::Startup();
   texMan::Startup();
+  texLoad::Startup();
   roster::Startup();
   scheduler::Startup();
   demo::Startup();
@@ -25,6 +27,7 @@ void StopModules() {
   demo::Shutdown();
   scheduler::Shutdown();
   roster::Shutdown();
+  texLoad::Shutdown();
   texMan::Shutdown();
   mshman::Shutdown();
   filestuff::Shutdown();

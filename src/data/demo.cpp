@@ -6,6 +6,7 @@
 #include "data/filestuff.h"
 #include "operators/roster.h"
 #include "resources/mshman.h"
+#include "resources/texLoad.h"
 #include "resources/texMan.h"
 #include "script/scripter.h"
 
@@ -103,13 +104,23 @@ void ReadArray(const std::string& key, const std::string& countKey, int32_t coun
 void ReadTextures(bool makeTextures) {
   const int32_t count = TakeElements("TexCount", filestuff::ReadInt("TexCount", 0));
   texMan::TextureTable.assign(static_cast<size_t>(count), texMan::TTextureEntry{});
-  for (int32_t i = 0; i < count; ++i) {
-    texMan::TTextureEntry& e = texMan::TextureTable[static_cast<size_t>(i)];
-    filestuff::ReadString(IndexedKey("Tex", i, "Name"), "Unknown?", e.Name);
-    filestuff::ReadString(IndexedKey("Tex", i, "Data"), "", e.FileName);
-    filestuff::ReadBlock(IndexedKey("Tex", i, "Typ"), &e.Typ, 1);
-    if (makeTextures) texMan::SetTextureFromFile(i, e.FileName);
+  // The image files are read on worker threads while the entries after
+  // them are read here; they are made in table order by Finish, also when a
+  // damaged demo file stops the reading (as one after another would have).
+  texLoad::Begin();
+  try {
+    for (int32_t i = 0; i < count; ++i) {
+      texMan::TTextureEntry& e = texMan::TextureTable[static_cast<size_t>(i)];
+      filestuff::ReadString(IndexedKey("Tex", i, "Name"), "Unknown?", e.Name);
+      filestuff::ReadString(IndexedKey("Tex", i, "Data"), "", e.FileName);
+      filestuff::ReadBlock(IndexedKey("Tex", i, "Typ"), &e.Typ, 1);
+      if (makeTextures) texLoad::Add(i, e.FileName);
+    }
+  } catch (...) {
+    texLoad::Finish();
+    throw;
   }
+  texLoad::Finish();
 }
 
 void ReadMeshes() {
@@ -181,6 +192,7 @@ bool Load(const std::string& fileName, bool loadScriptSources, bool makeTextures
     ReadTextures(makeTextures);
     ReadMeshes();
     ReadEvents();
+    scheduler::UseDemoData(&DemoData);  // indexes the events just read
     try {
       roster::LoadAllParamSets(loadScriptSources);
     } catch (const filestuff::ReadError&) {

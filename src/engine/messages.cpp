@@ -6,6 +6,7 @@ namespace messages {
 
 namespace {
 Sink sink;
+thread_local Sink threadSink;
 }
 
 void WriteToStderr(const std::string& caption, const std::string& text) {
@@ -13,7 +14,9 @@ void WriteToStderr(const std::string& caption, const std::string& text) {
 }
 
 void Show(const std::string& caption, const std::string& text) {
-  if (sink)
+  if (threadSink)
+    threadSink(caption, text);
+  else if (sink)
     sink(caption, text);
   else
     WriteToStderr(caption, text);
@@ -22,6 +25,12 @@ void Show(const std::string& caption, const std::string& text) {
 void ShowFatal(const std::string& caption, const std::string& text) {
   Show(caption, text);
   throw Fatal(caption + ": " + text);
+}
+
+Sink SetThreadSink(Sink s) {
+  Sink old = std::move(threadSink);
+  threadSink = std::move(s);
+  return old;
 }
 
 Sink SetSink(Sink s) {

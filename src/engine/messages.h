@@ -17,6 +17,10 @@ using Sink = std::function<void(const std::string& caption, const std::string& t
 void Show(const std::string& caption, const std::string& text);
 // Installs a sink; an empty one restores the stderr writer. Returns the old one.
 Sink SetSink(Sink sink);
+// Installs a sink for the calling thread alone, used ahead of the shared
+// one: a worker thread collects its messages for the thread that shows
+// them. An empty one ends it. Returns the old one.
+Sink SetThreadSink(Sink sink);
 // The stderr writer.
 void WriteToStderr(const std::string& caption, const std::string& text);
 

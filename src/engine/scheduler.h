@@ -55,8 +55,16 @@ extern uint8_t DemoFinished;  // raised by End Demo; the main loop ends
 void Startup();  // every track searches
 void Shutdown();
 
-// The events the walk plays; the demo module owns them.
+// The events the walk plays; the demo module owns them. Indexes them for
+// the searches: call it again whenever the event list has changed.
 void UseDemoData(const TDemoData* data);
+// The event SearchNext binds on `track` at `time`: of the track's events
+// that end at or after the time, and no more than 999999999 ms after it, the
+// one ending soonest, the later in the list among equal ends; -1 for none.
+int32_t NextEvent(int32_t track, int32_t time);
+// Searches through the index (the default) or by scanning the whole list,
+// the way a reader without an index would (tests and benchmarks compare).
+void SetIndexedSearch(bool indexed);
 
 void RenderTracks(int32_t time);
 void ResetTracks();

@@ -53,6 +53,8 @@ std::string HelpText() {
          "  --watch              reload the demo when its files change; Space pauses,\n"
          "                       Left/Right seek 1 s (with Shift 100 ms), Home goes\n"
          "                       to 0, Tab shows the timeline\n"
+         "  --load-threads N     read the demo's images on N threads (default: one a\n"
+         "                       core; 1 reads them one after another)\n"
          "\n"
          "Playing without the setup window:\n"
          "  --no-setup           start at once with the settings below\n"
@@ -128,6 +130,12 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
       o.Json = v;
     } else if (a == "--watch") {
       o.Watch = true;
+    } else if (a == "--load-threads") {
+      if (!value(v)) return false;
+      if (!ParseInt(v, 1, 256, o.LoadThreads)) {
+        error = "--load-threads wants a thread count from 1 to 256, not '" + v + "'";
+        return false;
+      }
     } else if (a == "--no-setup") {
       o.NoSetup = true;
     } else if (a == "--windowed") {

@@ -14,6 +14,7 @@ struct TOptions {
   std::string Dir;  // -C: play the demo in this directory
   std::string Json;  // --json: play this JSON description instead of demo.qvl
   bool Watch = false;  // --watch: reload on change, pause and seek, timeline
+  int32_t LoadThreads = 0;  // --load-threads: image readers; 0 one a core
 
   // --no-setup and the settings it takes instead of the setup window.
   bool NoSetup = false;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <cstring>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "engine/settings.h"
 #include "platform/fonts.h"
 #include "platform/muzax.h"
+#include "resources/texLoad.h"
 
 namespace openglx {
 
@@ -110,6 +112,44 @@ void ResizeGLScene(int32_t width, int32_t height) {
 
 void SwapBuffers() {
   if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GL_SwapWindow(w);
+}
+
+void DrawLoadProgress(int32_t done, int32_t total) {
+  GLint viewport[4] = {0, 0, 1, 1};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, std::max(viewport[2], 1), 0, std::max(viewport[3], 1), -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  const double width = total > 0 ? viewport[2] * std::clamp(static_cast<double>(done) / total, 0.0, 1.0) : 0.0;
+  constexpr double kBarHeight = 3;
+  glColor3f(0.5f, 0.5f, 0.5f);
+  glBegin(GL_QUADS);
+  glVertex2d(0, 0);
+  glVertex2d(width, 0);
+  glVertex2d(width, kBarHeight);
+  glVertex2d(0, kBarHeight);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+  SwapBuffers();
+}
+
+void TLoadBar::operator()(int32_t done, int32_t total) {
+  if (done == Shown || std::chrono::steady_clock::now() - Start < std::chrono::milliseconds(500)) return;
+  Shown = done;
+  DrawLoadProgress(done, total);
 }
 
 bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits) {
@@ -234,10 +274,17 @@ void InitGL() {
   scheduler::UseDemoData(&demo::DemoData);
 
   roster::RegisterOperators();
-  if (demoLoader)
-    demoLoader();
-  else
-    demo::LoadDemo("demo.qvl", false);
+  {
+    // The bar is the loader's until the demo is in, however loading ends.
+    texLoad::SetHooks({TLoadBar{}});
+    struct Unhook {
+      ~Unhook() { texLoad::SetHooks({}); }
+    } unhook;
+    if (demoLoader)
+      demoLoader();
+    else
+      demo::LoadDemo("demo.qvl", false);
+  }
   scheduler::ResetTracks();
 
   if (!settings::SoundOff) {

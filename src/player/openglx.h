@@ -3,6 +3,7 @@
 // handling (key table, frame-rate timer, resize, close).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -62,6 +63,18 @@ void SetEventTap(std::function<void(const SDL_Event&)> tap);
 void SetDemoLoader(std::function<void()> loader);
 // Presents the back buffer of the current GL window.
 void SwapBuffers();
+
+// The black start frame with a thin bar along its bottom edge, `done` /
+// `total` of the width, presented at once.
+void DrawLoadProgress(int32_t done, int32_t total);
+// The texture loader's progress hook while InitGL loads: nothing for the
+// first half second, so a short load looks as if there were no bar; then a
+// frame each time the count changes.
+struct TLoadBar {
+  std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+  int32_t Shown = -1;  // the count last drawn
+  void operator()(int32_t done, int32_t total);
+};
 
 // The Windows virtual-key code of an SDL key symbol; 0 when it has none.
 int32_t VirtualKeyOf(int32_t sdlKeycode);

@@ -25,6 +25,7 @@
 #include "player/openglx.h"
 #include "player/playerHooks.h"
 #include "player/startup.h"
+#include "resources/texLoad.h"
 
 namespace playerMain {
 
@@ -180,6 +181,7 @@ int Run(int argc, char** argv) {
   }
 
   StartModules();
+  texLoad::SetWorkers(options.LoadThreads);
   fileWatch::Startup();
   int rc = 0;
   try {

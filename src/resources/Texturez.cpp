@@ -132,7 +132,8 @@ struct InFile {
 bool SideOk(int64_t side) { return side > 0 && side <= MaxSide; }
 
 // Rows are reversed in place (bottom-up <-> top-down).
-void FlipRows(std::vector<uint8_t>& pixels, size_t rowBytes, int32_t height) {
+template <class Buffer>
+void FlipRows(Buffer& pixels, size_t rowBytes, int32_t height) {
   for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
     std::swap_ranges(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top) * rowBytes),
                      pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(top + 1) * rowBytes),
@@ -140,7 +141,8 @@ void FlipRows(std::vector<uint8_t>& pixels, size_t rowBytes, int32_t height) {
 }
 
 // Each row's pixels are reversed in place (right to left <-> left to right).
-void MirrorRows(std::vector<uint8_t>& pixels, size_t pixelBytes, int32_t width) {
+template <class Buffer>
+void MirrorRows(Buffer& pixels, size_t pixelBytes, int32_t width) {
   const size_t rowBytes = pixelBytes * static_cast<size_t>(width);
   for (size_t row = 0; row + rowBytes <= pixels.size(); row += rowBytes)
     for (size_t l = row, r = row + rowBytes - pixelBytes; l < r; l += pixelBytes, r -= pixelBytes)
@@ -189,9 +191,38 @@ void JpegProgress(j_common_ptr cinfo) {
   }
 }
 
-// Decodes into `rgb` (top row first, 3 bytes a pixel). False on any decoder
-// error; the file stays open for the caller to close.
-bool DecodeJpeg(InFile& in, std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) {
+// libjpeg-turbo converts to red, green, blue and 255 itself, faster than a
+// pass over the rows afterwards; other libjpegs get that pass.
+#ifdef JCS_ALPHA_EXTENSIONS
+constexpr bool kDecoderHasRgba = true;
+constexpr J_COLOR_SPACE kDecoderRgba = JCS_EXT_RGBA;
+#else
+constexpr bool kDecoderHasRgba = false;
+constexpr J_COLOR_SPACE kDecoderRgba = JCS_RGB;
+#endif
+bool useDecoderRgba = true;
+
+void ExpandToRgba(const uint8_t* rgb, uint8_t* rgba, size_t width) {
+  for (size_t x = 0; x < width; ++x) {
+    rgba[4 * x] = rgb[3 * x];
+    rgba[4 * x + 1] = rgb[3 * x + 1];
+    rgba[4 * x + 2] = rgb[3 * x + 2];
+    rgba[4 * x + 3] = 255;
+  }
+}
+
+// Up to this many output bytes are allocated before decoding, and each row
+// goes straight to its place bottom-up; a larger picture grows with the rows
+// actually decoded, so a small damaged file whose header claims a huge image
+// ends (at its premature end) before much is allocated.
+constexpr size_t kJpegAllocateAtOnce = 64u << 20;
+
+// Decodes into `image` as the reader hands it on: bottom row first, red,
+// green, blue and 255 a pixel; `row` holds one decoded row. False on any
+// decoder error; the file stays open for the caller to close. (Both buffers
+// belong to the caller: what this frame changes after setjmp is not to be
+// trusted after the jump back.)
+bool DecodeJpeg(InFile& in, TImage* image, TPixels& rgb) {
   jpeg_decompress_struct cinfo{};
   JpegError err{};
   jpeg_progress_mgr progress{};
@@ -199,6 +230,7 @@ bool DecodeJpeg(InFile& in, std::vector<uint8_t>& rgb, int32_t& width, int32_t& 
   err.mgr.error_exit = JpegErrorExit;
   err.mgr.emit_message = JpegEmit;
   err.mgr.output_message = JpegSilent;
+  TPixels& px = image->Pixels;
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -216,30 +248,39 @@ bool DecodeJpeg(InFile& in, std::vector<uint8_t>& rgb, int32_t& width, int32_t& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  // Grey images come out as grey RGB; libjpeg converts.
-  cinfo.out_color_space = JCS_RGB;
+  // Grey images come out as grey RGB; libjpeg converts, and libjpeg-turbo
+  // adds the opaque alpha itself.
+  const bool decoderRgba = kDecoderHasRgba && useDecoderRgba;
+  cinfo.out_color_space = decoderRgba ? kDecoderRgba : JCS_RGB;
   jpeg_start_decompress(&cinfo);
-  if (cinfo.output_components != 3 || !SideOk(cinfo.output_width) || !SideOk(cinfo.output_height)) {
+  if (cinfo.output_components != (decoderRgba ? 4 : 3) || !SideOk(cinfo.output_width) ||
+      !SideOk(cinfo.output_height)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  // The buffer grows with the rows actually decoded: a small damaged file
-  // whose header claims a huge image ends (at its premature end) before
-  // much is allocated.
-  const size_t rowBytes = static_cast<size_t>(cinfo.output_width) * 3;
-  rgb.clear();
-  while (cinfo.output_scanline < cinfo.output_height && !err.truncated) {
-    const size_t at = rgb.size();
-    rgb.resize(at + rowBytes);
-    JSAMPROW row = rgb.data() + at;
+  const size_t width = cinfo.output_width, height = cinfo.output_height, rowBytes = width * 4;
+  const bool atOnce = rowBytes * height <= kJpegAllocateAtOnce;
+  px.clear();
+  if (atOnce) px.resize(rowBytes * height);
+  if (!decoderRgba) rgb.resize(width * 3);
+  while (cinfo.output_scanline < height && !err.truncated) {
+    const size_t y = cinfo.output_scanline;
+    if (!atOnce) px.resize(px.size() + rowBytes);
+    uint8_t* dst = px.data() + (atOnce ? height - 1 - y : y) * rowBytes;
+    JSAMPROW row = decoderRgba ? dst : rgb.data();
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
+    if (!decoderRgba) ExpandToRgba(rgb.data(), dst, width);
   }
-  const bool complete = cinfo.output_scanline == cinfo.output_height && !err.truncated;
+  const bool complete = cinfo.output_scanline == height && !err.truncated;
   if (complete) jpeg_finish_decompress(&cinfo);
-  width = static_cast<int32_t>(cinfo.output_width);
-  height = static_cast<int32_t>(cinfo.output_height);
   jpeg_destroy_decompress(&cinfo);
-  return complete && !err.truncated;
+  if (!complete || err.truncated) return false;
+  // The grown buffer holds the rows top row first.
+  if (!atOnce) FlipRows(px, rowBytes, static_cast<int32_t>(height));
+  image->Width = static_cast<int32_t>(width);
+  image->Height = static_cast<int32_t>(height);
+  image->Format = GL_RGBA;
+  return true;
 }
 
 }  // namespace
@@ -291,7 +332,7 @@ bool ReadBMPFrom(InFile& in, const std::string& fileName, TImage* image) {
     messages::Show(kBmpCaption, "Error reading bitmap data");
     return false;
   }
-  std::vector<uint8_t> data(static_cast<size_t>(dataBytes));
+  TPixels data(static_cast<size_t>(dataBytes));
   if (!in.Read(data.data(), data.size())) {
     messages::Show(kBmpCaption, "Error reading bitmap data");
     return false;
@@ -300,7 +341,7 @@ bool ReadBMPFrom(InFile& in, const std::string& fileName, TImage* image) {
   image->Width = static_cast<int32_t>(width);
   image->Height = static_cast<int32_t>(height);
   image->Format = GL_RGB;
-  image->Pixels.assign(static_cast<size_t>(rowBytes * height), 0);
+  image->Pixels.resize(static_cast<size_t>(rowBytes * height));
   for (int64_t r = 0; r < height; ++r) {
     const uint8_t* src = data.data() + r * stride;
     // Output row 0 is the bottom row, which a top-down bitmap stores last.
@@ -318,26 +359,10 @@ bool ReadBMPFrom(InFile& in, const std::string& fileName, TImage* image) {
 // ---- JPEG ----
 
 bool ReadJPGFrom(InFile& in, const std::string& fileName, TImage* image) {
-  std::vector<uint8_t> rgb;
-  int32_t width = 0, height = 0;
-  if (!DecodeJpeg(in, rgb, width, height)) {
+  TPixels row;
+  if (!DecodeJpeg(in, image, row)) {
     messages::Show(kBmpCaption, "Couldn't decode JPG - " + Quoted(fileName));
     return false;
-  }
-  // Turned bottom-up, every pixel opaque.
-  image->Width = width;
-  image->Height = height;
-  image->Format = GL_RGBA;
-  image->Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-  for (int32_t r = 0; r < height; ++r) {
-    const uint8_t* src = rgb.data() + static_cast<size_t>(height - 1 - r) * static_cast<size_t>(width) * 3;
-    uint8_t* dst = image->Pixels.data() + static_cast<size_t>(r) * static_cast<size_t>(width) * 4;
-    for (int32_t x = 0; x < width; ++x) {
-      dst[4 * x] = src[3 * x];
-      dst[4 * x + 1] = src[3 * x + 1];
-      dst[4 * x + 2] = src[3 * x + 2];
-      dst[4 * x + 3] = 255;
-    }
   }
   return true;
 }
@@ -383,7 +408,7 @@ bool ReadTGAFrom(InFile& in, const std::string& fileName, TImage* image) {
     return false;
   }
 
-  std::vector<uint8_t> out;
+  TPixels out;
   if (h.ImageType == 2) {
     if (outBytes > available) {
       messages::Show(kTgaCaption, shortRead);
@@ -405,7 +430,7 @@ bool ReadTGAFrom(InFile& in, const std::string& fileName, TImage* image) {
       return false;
     }
     const int64_t inBytes = std::min(available, pixelCount * (1 + bpp));
-    std::vector<uint8_t> input(static_cast<size_t>(inBytes));
+    TPixels input(static_cast<size_t>(inBytes));
     if (!in.Read(input.data(), input.size())) {
       messages::Show(kTgaCaption, shortRead);
       return false;
@@ -510,6 +535,8 @@ bool ReadTGABytes(const uint8_t* data, size_t size, const std::string& name, TIm
   return ReadTGAFrom(in, name, image);
 }
 
+void UseDecoderRgba(bool on) { useDecoderRgba = on; }
+
 // ---- upload and dispatch ----
 
 namespace {
@@ -552,10 +579,10 @@ std::vector<TTaps> Taps(int32_t from, int32_t to) {
 
 // Rescales tightly packed 8-bit pixels of `comps` channels, one stored row
 // at a time so that even the largest image needs only a row of floats.
-std::vector<uint8_t> Rescale(const uint8_t* src, int32_t w, int32_t h, int comps, int32_t toW, int32_t toH) {
+TPixels Rescale(const uint8_t* src, int32_t w, int32_t h, int comps, int32_t toW, int32_t toH) {
   const std::vector<TTaps> across = Taps(w, toW), down = Taps(h, toH);
   const size_t srcRow = static_cast<size_t>(w) * comps, dstRow = static_cast<size_t>(toW) * comps;
-  std::vector<uint8_t> out(dstRow * static_cast<size_t>(toH));
+  TPixels out(dstRow * static_cast<size_t>(toH));
   std::vector<float> row(srcRow);
   for (int32_t y = 0; y < toH; ++y) {
     std::fill(row.begin(), row.end(), 0.0f);
@@ -612,7 +639,7 @@ uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t t
     w = std::max(1, w / 2);
     h = std::max(1, h / 2);
   }
-  std::vector<uint8_t> scaled;
+  TPixels scaled;
   if (w != width || h != height) {
     scaled = Rescale(pixels, width, height, format == GL_RGBA ? 4 : 3, w, h);
     pixels = scaled.data();
@@ -622,16 +649,21 @@ uint32_t UploadTexture(int32_t width, int32_t height, uint32_t format, uint8_t t
   return name;
 }
 
-namespace {
-
-bool LoadWith(bool (*read)(const std::string&, TImage*), const std::string& fileName, int32_t index) {
-  if (index < 0 || index >= texMan::TexCount()) return false;
-  TImage image;
-  if (!read(fileName, &image)) return false;
+void MakeTexture(int32_t index, const TImage& image) {
+  if (index < 0 || index >= texMan::TexCount()) return;
   texMan::TTextureEntry& e = texMan::TextureTable[static_cast<size_t>(index)];
   e.GLName = UploadTexture(image.Width, image.Height, image.Format, e.Typ, image.Pixels.data());
   e.Width = image.Width;
   e.Height = image.Height;
+}
+
+namespace {
+
+bool LoadWith(TReader read, const std::string& fileName, int32_t index) {
+  if (index < 0 || index >= texMan::TexCount()) return false;
+  TImage image;
+  if (!read(fileName, &image)) return false;
+  MakeTexture(index, image);
   return true;
 }
 
@@ -641,16 +673,18 @@ bool LoadBMP(const std::string& fileName, int32_t index) { return LoadWith(ReadB
 bool LoadJPG(const std::string& fileName, int32_t index) { return LoadWith(ReadJPG, fileName, index); }
 bool LoadTGA(const std::string& fileName, int32_t index) { return LoadWith(ReadTGA, fileName, index); }
 
-void LoadTextureFile(const std::string& fileName, int32_t index) {
-  if (fileName.size() < 4) return;
+TReader ReaderFor(const std::string& fileName) {
+  if (fileName.size() < 4) return nullptr;
   std::string ext = fileName.substr(fileName.size() - 4);
   for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (ext == ".BMP")
-    LoadBMP(fileName, index);
-  else if (ext == ".JPG")
-    LoadJPG(fileName, index);
-  else if (ext == ".TGA")
-    LoadTGA(fileName, index);
+  if (ext == ".BMP") return ReadBMP;
+  if (ext == ".JPG") return ReadJPG;
+  if (ext == ".TGA") return ReadTGA;
+  return nullptr;
+}
+
+void LoadTextureFile(const std::string& fileName, int32_t index) {
+  if (TReader read = ReaderFor(fileName)) LoadWith(read, fileName, index);
 }
 
 }  // namespace Texturez

@@ -9,7 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace Texturez {
@@ -18,13 +22,32 @@ namespace Texturez {
 // the largest pixel buffer at 1 GiB.
 inline constexpr int32_t MaxSide = 16384;
 
+// An allocator whose elements start undefined instead of zero: pixel
+// buffers are written in full right after they are made, and clearing
+// megabytes first (and the page faults that follow) is time thrown away.
+template <class T>
+struct TUninitialized : std::allocator<T> {
+  TUninitialized() noexcept = default;
+  template <class U>
+  TUninitialized(const TUninitialized<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using TPixels = std::vector<uint8_t, TUninitialized<uint8_t>>;
+
 // A decoded image: rows from the bottom row up, tightly packed, red first;
 // 3 bytes a pixel when Format is GL_RGB, 4 when GL_RGBA.
 struct TImage {
   int32_t Width = 0;
   int32_t Height = 0;
   uint32_t Format = 0;  // GL_RGB or GL_RGBA
-  std::vector<uint8_t> Pixels;
+  TPixels Pixels;
 };
 
 // The readers without OpenGL. Each returns true with *image filled, or
@@ -37,10 +60,24 @@ bool ReadBMPBytes(const uint8_t* data, size_t size, const std::string& name, TIm
 bool ReadJPGBytes(const uint8_t* data, size_t size, const std::string& name, TImage* image);
 bool ReadTGABytes(const uint8_t* data, size_t size, const std::string& name, TImage* image);
 
-// Chooses the reader by the upper-cased last four characters of the name
-// (".BMP", ".JPG", ".TGA") and makes texture entry `index`; any other name
-// loads nothing and says nothing.
+// JPEG rows converted to red, green, blue and 255 by the decoder where it can
+// (libjpeg-turbo), the default, or by the portable conversion; both give the
+// same pixels.
+void UseDecoderRgba(bool on);
+
+// A reader of a file into an image: true with *image filled, or false after
+// showing the failure's message. Safe to run on several threads at once.
+using TReader = bool (*)(const std::string& fileName, TImage* image);
+// The reader the upper-cased last four characters of the name choose
+// (".BMP", ".JPG", ".TGA"); null for any other name.
+TReader ReaderFor(const std::string& fileName);
+
+// Makes texture entry `index` with the reader ReaderFor chooses; any other
+// name loads nothing and says nothing.
 void LoadTextureFile(const std::string& fileName, int32_t index);
+// Uploads a read image into entry `index`, with the entry's filter mode,
+// and sets its GLName, Width and Height.
+void MakeTexture(int32_t index, const TImage& image);
 // Read, upload and set the entry's GLName, Width and Height; false after a
 // reported failure (the entry is left alone then).
 bool LoadBMP(const std::string& fileName, int32_t index);

@@ -19,7 +19,11 @@ int32_t TexCount() { return static_cast<int32_t>(TextureTable.size()); }
 void Startup() {}
 void Shutdown() { TextureTable.clear(); }
 
-void SetTextureFromFile(int32_t index, const std::string& fileName) {
+namespace {
+
+// Makes entry `index` from `fileName`: a blank texture for an empty name,
+// otherwise `image` when given, else the file read now.
+void MakeEntry(int32_t index, const std::string& fileName, const Texturez::TImage* image, bool readNow) {
   if (index < 0 || index >= TexCount()) return;
   TTextureEntry& e = TextureTable[static_cast<size_t>(index)];
   // A second call for the same entry replaces its texture instead of
@@ -38,14 +42,27 @@ void SetTextureFromFile(int32_t index, const std::string& fileName) {
     e.GLName = MakeBlankTexture(settings::BlankTextureSize);
     return;
   }
-  // Only the backslash separates directories: the name is opened bare in
-  // the current directory, a forward slash stays part of it.
-  const size_t slash = fileName.rfind('\\');
-  e.FileName = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  e.FileName = BareName(fileName);
   // The readers look the entry up again by index; pass a copy, not the
   // entry's own string.
   const std::string bare = e.FileName;
-  Texturez::LoadTextureFile(bare, index);
+  if (readNow)
+    Texturez::LoadTextureFile(bare, index);
+  else if (image)
+    Texturez::MakeTexture(index, *image);
+}
+
+}  // namespace
+
+std::string BareName(const std::string& fileName) {
+  const size_t slash = fileName.rfind('\\');
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+void SetTextureFromFile(int32_t index, const std::string& fileName) { MakeEntry(index, fileName, nullptr, true); }
+
+void SetTextureFromImage(int32_t index, const std::string& fileName, const Texturez::TImage* image) {
+  MakeEntry(index, fileName, image, false);
 }
 
 uint32_t MakeBlankTexture(int32_t size) {

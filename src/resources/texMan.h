@@ -11,6 +11,10 @@
 
 #include "engine/dllShared.h"
 
+namespace Texturez {
+struct TImage;
+}
+
 namespace texMan {
 
 struct TTextureEntry {
@@ -32,6 +36,13 @@ void Shutdown();
 // name is empty, otherwise the image file (directories before the last
 // backslash are stripped). Failures are shown and leave the entry empty.
 void SetTextureFromFile(int32_t index, const std::string& fileName);
+// As SetTextureFromFile with the image file already read: `image` is what
+// the reader made of it, null when the reader failed (and reported it) or
+// the name has no reader.
+void SetTextureFromImage(int32_t index, const std::string& fileName, const Texturez::TImage* image);
+// The name an image file is opened by: only the backslash separates
+// directories, and everything up to the last one is dropped.
+std::string BareName(const std::string& fileName);
 // A size x size RGB texture object with undefined contents.
 uint32_t MakeBlankTexture(int32_t size);
 // Releases entry `index`'s texture object and clears its names.

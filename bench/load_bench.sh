@@ -6,13 +6,14 @@
 # that is not loading. Prints the images read one after another
 # (--load-threads 1) and on one thread a core.
 #
-#   bench/load_bench.sh [RUNS]      (default 3)
-# QVLPLAY and QVL name the player and the tool (default build/qvlplay, build/qvl).
+#   bench/load_bench.sh [BUILD_DIR] [RUNS]      (default build, 3)
+# QVLPLAY and QVL name the player and the tool (default BUILD_DIR/qvlplay, BUILD_DIR/qvl).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-runs="${1:-3}"
-player="${QVLPLAY:-$root/build/qvlplay}"
-tool="${QVL:-$root/build/qvl}"
+build="${1:-$root/build}"
+runs="${2:-3}"
+player="${QVLPLAY:-$build/qvlplay}"
+tool="${QVL:-$build/qvl}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy

@@ -81,8 +81,14 @@ TEST_F(PlayerLoop, KeyOrderAndRepeat) {
   // Held: auto-repeat sends a key-down before every frame.
   h = Play(5, {{1, {Key(VkF3)}}, {2, {Key(VkF3)}}, {3, {Key(VkF3)}}, {4, {Key(VkF3, false)}}});
   EXPECT_EQ(std::make_pair(h.frames[4].offset, mainloop::UserOffset), std::make_pair(3000, 3000));
-  // Pressed and released before the next frame: the queue is emptied first.
-  for (const auto& f : Play(3, {{1, {Key(VkF2), Key(VkF2, false)}}}).frames) EXPECT_EQ(f.offset, 0);
+  // Pressed and released before the next frame: the press counts for that frame, once.
+  h = Play(4, {{1, {Key(VkF2), Key(VkF2, false)}}});
+  EXPECT_EQ(std::make_tuple(h.frames[1].offset, h.frames[2].offset, h.frames[3].offset), std::make_tuple(0, -1000, -1000));
+  EXPECT_EQ(KeyDown[VkF2], 0);
+  // ... and a tap of Escape ends the show; a key released after a frame has seen it is up at once.
+  EXPECT_EQ(Play(50, {{2, {Key(VkEscape), Key(VkEscape, false)}}}).frames.size(), 3u);
+  h = Play(4, {{1, {Key(VkShift)}}, {2, {Key(VkShift, false)}}});
+  EXPECT_EQ(KeyDown[VkShift], 0);
 }
 
 TEST_F(PlayerLoop, EndingConditions) {

@@ -18,6 +18,7 @@
 #include "capture/capture.h"
 #include "player/cmdline.h"
 #include "toolRun.h"
+#include "xSession.h"
 
 namespace {
 
@@ -67,8 +68,13 @@ TEST(PlayerCommandLine, ParsesEachModeAndRejectsMisuse) {
       << err;
   EXPECT_TRUE(o.Dir == "d" && o.NoSetup && o.Windowed && o.ShowFPS && o.NoSound && o.Loop);
   EXPECT_EQ(std::tie(o.Width, o.Height, o.SoundDevice), std::make_tuple(1280, 1024, 2));
-  EXPECT_EQ(std::make_pair(settings::BlankTextureSizeFor(1280, 1024), settings::BlankTextureSizeFor(1024, 1280)),
-            std::make_pair(1024, 512));
+  // The blank texture: the largest power of two within the shorter side, at least 512.
+  for (auto [w, h, side] : {std::tuple{1280, 1024, 1024}, {1024, 1280, 1024}, {1280, 720, 512}, {1920, 1080, 1024},
+                            {64, 48, 512}, {3840, 2160, 2048}, {2048, 2047, 1024}})
+    EXPECT_EQ(settings::BlankTextureSizeFor(w, h), side) << w << "x" << h;
+  ASSERT_TRUE(cmdline::Parse({"qvlplay", "--display", "1", "--vsync", "off", "--no-setup", "--resolution", "desktop"}, o, err))
+      << err;
+  EXPECT_TRUE(o.HasDisplay && o.Display == 1 && !o.VSync && o.DesktopSize);
   ASSERT_TRUE(cmdline::Parse(
       {"qvlplay", "--capture", "out", "--rate", "30", "--size", "64x48", "--from", "-500", "--to", "2000"}, o, err))
       << err;
@@ -78,7 +84,8 @@ TEST(PlayerCommandLine, ParsesEachModeAndRejectsMisuse) {
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"}, {"--windowed"} /* needs --no-setup */, {"--no-setup", "--resolution", "0x600"},
       {"--capture", "out"} /* no rate */, {"--capture", "out", "--rate", "25", "--to", "10", "--from", "20"},
-      {"--capture", "out", "--rate", "25", "--from", "99999999999"}, {"-C"}};
+      {"--capture", "out", "--rate", "25", "--from", "99999999999"}, {"-C"}, {"--display", "first"},
+      {"--vsync", "maybe"}, {"--timedemo", "--vsync", "off"}, {"--no-setup", "--resolution", "desk"}};
   for (auto args : bad) {
     args.insert(args.begin(), "qvlplay");
     err.clear();
@@ -166,52 +173,23 @@ TEST_F(PlayerProgram, StderrSaysWhyNothingPlaysAndCarriesNoAlsaNoise) {
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
-// Runs qvlplay on an Xvfb of its own, waits for its window named `title`, runs
-// `then` (the window is $w) and presses Escape. Any other window is a message
-// box: printed as "box: <name>" and dismissed. -noreset: xdotool's short
-// connections would otherwise reset the server under the player's feet.
-testutil::RunResult UnderX(const fs::path& dir, const std::string& args, const std::string& title,
-                           const std::string& then = "") {
-  const std::string script =
-      "cd " + Quote(dir.string()) + "\n"
-      "trap 'kill $p $x 2>/dev/null' EXIT\ntrap 'exit 124' TERM INT\n"
-      "Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset $QVL_XVFB_ARGS 3>display 2>xvfb.log & x=$!\n"
-      "for i in $(seq 100); do [ -s display ] && break; sleep 0.1; done\n"
-      "[ -s display ] || exit 91\n"
-      "export DISPLAY=:$(cat display) SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy\n" +
-      Quote(QVL_PLAYER_PATH) + " " + args + " & p=$!\n"
-      // A search by class finds boxes whose UTF-8 name a search by name misses.
-      "windows() { for b in $(xdotool search --onlyvisible --class '' 2>/dev/null); do\n"
-      "  n=$(xdotool getwindowname $b 2>/dev/null)\n"
-      "  case \"$n\" in '') ;; '" + title + "'*) w=$b ;;\n"
-      "  *) echo \"box: $n\"; xdotool windowfocus --sync $b 2>/dev/null; xdotool key Return ;; esac; done; }\n"
-      "for i in $(seq 150); do windows; [ -n \"$w\" ] && break; kill -0 $p 2>/dev/null || break; sleep 0.1; done\n"
-      "[ -n \"$w\" ] || exit 90\n" + then +
-      // A loaded machine may be slow to focus the window: press Escape until the player has gone.
-      "for i in $(seq 40); do windows; xdotool windowfocus $w 2>/dev/null; xdotool key Escape; sleep 0.5; "
-      "kill -0 $p 2>/dev/null || break; done\n"
-      "wait $p\n";
-  testutil::WriteAll(dir / "x.sh", std::vector<unsigned char>(script.begin(), script.end()));
-  return Sh("timeout 60 sh " + Quote((dir / "x.sh").string()));
-}
-
-TEST_F(PlayerProgram, WindowedPlaybackEndsOnEscapeUnderX) {
-  if (Sh("{ command -v Xvfb && command -v xdotool; }").status != 0) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+TEST_F(PlayerProgram, WindowedPlaybackEndsOnEscapeAndNamesAMissingDisplayUnderX) {
+  if (!testutil::HaveX()) GTEST_SKIP() << "Xvfb, xdotool or ffmpeg is not installed";
   WriteDemo(dir / "demo.qvl", {Event(0, 600000, 0, 0)});
-  const auto r = UnderX(dir, In() + "--no-setup --windowed --show-fps --resolution 320x240", "Now playing: Player test");
+  const auto r = testutil::UnderXvfb(dir, "PLAY=" + Quote(QVL_PLAYER_PATH) + R"sh(
+"$PLAY" --no-setup --windowed --show-fps --resolution 320x240 & p=$!
+window "Now playing: Player test"
+echo geometry $(geometry)
+finish $p
+"$PLAY" --no-setup --display 3 2>err.txt; echo display $? $(cat err.txt)
+"$PLAY" --no-setup --resolution 1921x1080 2>err.txt; echo size $? $(cat err.txt)
+)sh", "1024x768x24");
   EXPECT_EQ(r.status, 0) << r.err << r.out;
-}
-
-TEST_F(PlayerProgram, RefusedFullScreenPlaysInAWindowUnderX) {
-  if (Sh("{ command -v Xvfb && command -v xdotool; }").status != 0) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  // The virtual screen has one mode, 1024x768; 123x77 is refused (and its window may be found first).
-  const auto r = UnderX(dir, In() + "--no-setup --resolution 123x77 --no-sound", "Now playing: Unknown",
-                        "sleep 1; windows; xdotool getwindowgeometry $w\n");
-  EXPECT_EQ(r.status, 0) << r.err << r.out;
-  EXPECT_NE(r.out.find("Geometry: 123x77"), std::string::npos) << r.out;
-  // The complaint is a box where X can show one, else a line on stderr.
-  const std::string text = "Couldnt change to fullscreen with this config. using windowed mode instead";
-  EXPECT_TRUE(r.out.find("box: Whoops...") != std::string::npos || r.err.find(text) != std::string::npos) << r.err;
+  auto seen = testutil::Labelled(r.out);
+  EXPECT_EQ(seen["geometry"], "352 264 320 240");  // centred
+  EXPECT_EQ(seen["exit"], "0");
+  EXPECT_EQ(seen["display"], "1 qvlplay: there is no display 3 (displays found: 1)");
+  EXPECT_EQ(seen["size"], "1 qvlplay: --resolution 1921x1080 is larger than display 0 (1024x768)");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "player/mainloop.h"
 #include "player/openglx.h"
 #include "platform/offscreen.h"
+#include "platform/present.h"
 
 namespace {
 
@@ -82,9 +83,16 @@ TEST_F(PlayerWindow, WindowedStartStateFrameRateTextAndResize) {
   EXPECT_TRUE(n.first > 15 && n.second == 0) << n.first << " " << n.second;
   EXPECT_EQ(drawn(""), std::make_pair(0, 0));
 
-  // A zero height keeps a viewport of one row.
+  // The picture keeps its size when the window's changes. Drawn straight into
+  // the window (no framebuffer objects), the viewport follows, and a zero
+  // height keeps one row.
+  ASSERT_TRUE(present::Active());
   openglx::WindowProc({openglx::TMsgKind::Size, 200, 0});
   GLint vp[4] = {};
+  glGetIntegerv(GL_VIEWPORT, vp);
+  EXPECT_EQ(std::make_pair(vp[2], vp[3]), std::make_pair(160, 120));
+  present::Close();
+  openglx::WindowProc({openglx::TMsgKind::Size, 200, 0});
   glGetIntegerv(GL_VIEWPORT, vp);
   EXPECT_EQ(std::make_pair(vp[2], vp[3]), std::make_pair(200, 1));
   GLfloat p[16] = {};

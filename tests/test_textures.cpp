@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <tuple>
 
 #include "demoWriter.h"
@@ -299,6 +300,22 @@ TEST_F(TextureTable, LoadBarWaitsHalfASecondThenGrowsAlongTheBottomEdge) {
   GLint depthTest = 0, texturing = 0, matrixMode = 0;
   glGetIntegerv(GL_DEPTH_TEST, &depthTest), glGetIntegerv(GL_TEXTURE_2D, &texturing), glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
   EXPECT_EQ(std::make_tuple(depthTest, texturing, matrixMode), std::make_tuple(1, 1, GL_MODELVIEW));
+}
+
+// A batch ended by an exception (here from the message sink) stops there: its workers are stopped, the entries
+// after it stay unmade, and the next batch starts clean.
+TEST_F(TextureTable, ABatchEndedByAnExceptionStopsItsWorkersAndLeavesTheRestUnmade) {
+  Write("a.jpg", testimg::MakeJPEG(testimg::Quadrants(64, 64)));
+  texMan::TextureTable.assign(6, texMan::TTextureEntry{});
+  messages::Sink kept = messages::SetSink([](const std::string&, const std::string&) { throw std::runtime_error("stop"); });
+  texLoad::SetWorkers(2), texLoad::Begin();
+  for (int32_t i = 0; i < 6; ++i) texLoad::Add(i, i == 2 ? "none.jpg" : "a.jpg");
+  EXPECT_THROW(texLoad::Finish(), std::runtime_error);
+  messages::SetSink(std::move(kept));
+  const auto made = [](size_t i) { return texMan::TextureTable[i].GLName != 0; };
+  EXPECT_TRUE(made(1) && !made(2) && !made(3) && !made(5));
+  texLoad::Begin(), texLoad::Add(3, "a.jpg"), texLoad::Finish(), texLoad::SetWorkers(0);
+  EXPECT_TRUE(made(3) && shown.empty());
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "data/demo.h"
 #include "engine/settings.h"
 #include "platform/offscreen.h"
+#include "platform/present.h"
 
 namespace capture {
 
@@ -217,6 +218,9 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     }
   }
 
+  // The frames are the picture the window shows scaled; without framebuffer
+  // objects they come from the surface itself.
+  present::Open(job.Width, job.Height, settings::BlankTextureSize);
   // Loading the demo may throw on a damaged file: no threads or ffmpeg yet.
   hooks.OpenScene(job.Width, job.Height);
 
@@ -231,6 +235,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
   if (job.Output == TOutput::Video && !videoOut::Start(job.Dir, job.Width, job.Height, job.Rate, error)) {
     std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
     hooks.FreeDemo();
+    present::Close();
     offscreen::Close();
     return 1;
   }
@@ -265,6 +270,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
       }
       const auto t = static_cast<int32_t>(FrameTime(job.From, job.Rate, frame));
       const auto before = std::chrono::steady_clock::now();
+      present::BeginFrame();
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glLoadIdentity();
       hooks.SetTime(t);
@@ -308,6 +314,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     // A fatal script fault has shown its message; the frames written so far
     // stay, the context goes.
     hooks.FreeDemo();
+    present::Close();
     offscreen::Close();
     throw;
   }
@@ -351,6 +358,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
   if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
   hooks.FreeDemo();
+  present::Close();
   offscreen::Close();
   return rc;
 }

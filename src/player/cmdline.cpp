@@ -59,11 +59,16 @@ std::string HelpText() {
          "Playing without the setup window:\n"
          "  --no-setup           start at once with the settings below\n"
          "  --windowed           play in a window instead of full screen\n"
-         "  --resolution WxH     window or screen size (default 800x600)\n"
+         "  --resolution WxH     the picture's size (default 800x600), up to the\n"
+         "                       display's; 'desktop' takes the display's own size\n"
          "  --show-fps           show the frame rate\n"
          "  --no-sound           no music; the demo runs on its own clock\n"
          "  --sound-device N     0 = default output, N = N-th playback device\n"
          "  --loop               start again from the beginning when the demo ends\n"
+         "\n"
+         "  --display N          play on monitor N (0 = the first); without it, on\n"
+         "                       the one the setup window was on\n"
+         "  --vsync off          do not wait for the display's refresh (benchmarks)\n"
          "\n"
          "Rendering frames to files, with no window and no sound:\n"
          "  --capture DIR        write DIR/000000.png, DIR/000001.png, ... and, when\n"
@@ -80,7 +85,8 @@ std::string HelpText() {
          "                       timeline's last event); an End Demo event stops earlier\n"
          "\n"
          "Keys while playing: Escape ends, F1 undoes the F2/F3 jumps,\n"
-         "F2 one second back, F3 one second forward, F5 restart.\n";
+         "F2 one second back, F3 one second forward, F5 restart,\n"
+         "Alt+Enter switches between full screen and a window.\n";
 }
 
 bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -88,6 +94,7 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
   bool setupOption = false;    // an option that only --no-setup uses
   bool captureOption = false;  // an option that only --capture uses
   std::string setupName, captureName;
+  std::string windowName;  // the first option only a window uses
   bool hasRate = false;
 
   for (size_t i = 1; i < args.size(); ++i) {
@@ -144,8 +151,9 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
     } else if (a == "--resolution") {
       markSetup();
       if (!value(v)) return false;
-      if (!ParseSize(v, o.Width, o.Height)) {
-        error = "--resolution wants WIDTHxHEIGHT, for example 1024x768, not '" + v + "'";
+      o.DesktopSize = v == "desktop";
+      if (!o.DesktopSize && !ParseSize(v, o.Width, o.Height)) {
+        error = "--resolution wants WIDTHxHEIGHT, for example 1024x768, or desktop, not '" + v + "'";
         return false;
       }
     } else if (a == "--show-fps") {
@@ -164,6 +172,22 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
     } else if (a == "--loop") {
       markSetup();
       o.Loop = true;
+    } else if (a == "--display") {
+      if (!value(v)) return false;
+      if (!ParseInt(v, 0, 255, o.Display)) {
+        error = "--display wants a display number from 0, not '" + v + "'";
+        return false;
+      }
+      o.HasDisplay = true;
+      if (windowName.empty()) windowName = a;
+    } else if (a == "--vsync") {
+      if (!value(v)) return false;
+      if (v != "on" && v != "off") {
+        error = "--vsync wants on or off, not '" + v + "'";
+        return false;
+      }
+      o.VSync = v == "on";
+      if (windowName.empty()) windowName = a;
     } else if (a == "--capture") {
       if (!value(v)) return false;
       if (v.empty()) {
@@ -216,8 +240,9 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
     return false;
   }
   const std::string headless = o.TimeDemo ? "--timedemo" : "--capture";
-  if ((o.Capture || o.TimeDemo) && (o.NoSetup || setupOption)) {
-    error = (o.NoSetup ? std::string("--no-setup") : setupName) + " cannot be used with " + headless;
+  if ((o.Capture || o.TimeDemo) && (o.NoSetup || setupOption || !windowName.empty())) {
+    error = (o.NoSetup ? std::string("--no-setup") : setupOption ? setupName : windowName) + " cannot be used with " +
+            headless;
     return false;
   }
   if (!o.Capture && !o.TimeDemo && captureOption) {

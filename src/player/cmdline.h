@@ -21,10 +21,14 @@ struct TOptions {
   bool Windowed = false;
   int32_t Width = 800;
   int32_t Height = 600;
+  bool DesktopSize = false;  // --resolution desktop: the display's own size
   bool ShowFPS = false;
   bool NoSound = false;
   int32_t SoundDevice = 0;
   bool Loop = false;
+  bool HasDisplay = false;  // --display: with or without the setup window
+  int32_t Display = 0;
+  bool VSync = true;  // --vsync off
 
   // --capture: frames as PNG files into a directory, or a video file when
   // the name ends in .mp4, .mkv or .webm; no window, no sound.

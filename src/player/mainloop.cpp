@@ -49,7 +49,14 @@ TLoopPlatform RealPlatform() {
   TLoopPlatform p;
   p.PeekMessage = openglx::PeekMessage;
   p.GetTickCount = [] { return static_cast<uint32_t>(SDL_GetTicks()); };
-  p.RenderFrame = RenderFrame;
+  p.RenderFrame = [] {
+    openglx::BeginPicture();
+    // Shown also when a frame threw, so the window never holds a stale one.
+    struct TShow {
+      ~TShow() { openglx::ShowPicture(); }
+    } show;
+    RenderFrame();
+  };
   p.SwapBuffers = openglx::SwapBuffers;
   p.MusicPosition = muzax::MusicPosition;
   p.SeekMusic = muzax::SeekMusic;
@@ -76,6 +83,7 @@ void ResetLoopState() {
   Halted = false;
   pausedAt = 0;
   std::memset(openglx::KeyDown, 0, sizeof openglx::KeyDown);
+  openglx::FrameKeysSeen();
   openglx::FrameCount = 0;
   openglx::FPSText.clear();
 }
@@ -257,6 +265,7 @@ void RunFrames(const TLoopPlatform& platform) {
       done = true;
     else
       HandleKeys();
+    openglx::FrameKeysSeen();
   }
 }
 

@@ -1,3 +1,8 @@
+// openglx: the playback window and its GL context. In this order: module
+// state and helpers (frame-rate timer, glyphs, full screen), start-up and
+// the window's life (create, full screen, the picture, tear-down), the GL
+// state and the frame-rate font, then the message handling (window
+// procedure, key latch, key codes, the queue).
 #include "player/openglx.h"
 
 #include <SDL.h>
@@ -19,6 +24,7 @@
 #include "engine/settings.h"
 #include "platform/fonts.h"
 #include "platform/muzax.h"
+#include "platform/present.h"
 #include "resources/texLoad.h"
 
 namespace openglx {
@@ -32,7 +38,12 @@ namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
-bool videoUp = false;  // the SDL equivalent of the registered window class
+int display = 0;            // the display the window opened on
+bool isFullScreen = false;  // the window covers its display
+bool videoUp = false;
+// Keys pressed since the last frame, and those of them already released.
+uint8_t pressedSinceFrame[256] = {};
+uint8_t releasedSinceFrame[256] = {};  // the SDL equivalent of the registered window class
 SDL_TimerID frameRateTimer = 0;
 uint32_t timerEvent = static_cast<uint32_t>(-1);
 std::function<void(const SDL_Event&)> eventTap;
@@ -83,7 +94,38 @@ void CompileGlyph(TTF_Font* font, uint32_t list, uint16_t ch) {
   if (s) SDL_FreeSurface(s);
 }
 
+// A borderless window over the whole display, at the mode it already has.
+// Placed by hand as well as asked of the window manager, so that it covers
+// the display where no window manager acts on the request.
+bool EnterFullScreen() {
+  const int at = SDL_GetWindowDisplayIndex(window);
+  SDL_Rect bounds{};
+  if (SDL_GetDisplayBounds(at >= 0 ? at : display, &bounds) != 0) return false;
+  SDL_SetWindowBordered(window, SDL_FALSE);
+  SDL_SetWindowPosition(window, bounds.x, bounds.y);
+  SDL_SetWindowSize(window, bounds.w, bounds.h);
+  if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    return false;
+  }
+  isFullScreen = true;
+  return true;
+}
+
+// Back to a captioned window of the chosen size, centred on its display.
+void LeaveFullScreen() {
+  const int at = SDL_GetWindowDisplayIndex(window);
+  SDL_SetWindowFullscreen(window, 0);
+  SDL_SetWindowBordered(window, SDL_TRUE);
+  SDL_SetWindowSize(window, settings::ScreenWidth, settings::ScreenHeight);
+  const int d = at >= 0 ? at : display;
+  SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(d), SDL_WINDOWPOS_CENTERED_DISPLAY(d));
+  isFullScreen = false;
+}
+
 }  // namespace
+
+// ---- start-up and the window's life ----
 
 void Startup() {
   // Float-to-integer conversions round to nearest even; faults stay masked,
@@ -91,6 +133,7 @@ void Startup() {
   std::fesetround(FE_TONEAREST);
   std::feclearexcept(FE_ALL_EXCEPT);
   std::memset(KeyDown, 0, sizeof KeyDown);
+  FrameKeysSeen();
   FrameCount = 0;
   FPSText.clear();
   FontBase = 0;
@@ -160,27 +203,15 @@ bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits
   };
 
   // Steps 1-2: the instance and the window class are the video subsystem.
+  // The window is sharp on a high-DPI screen: its drawable counts pixels.
+  SDL_SetHint(SDL_HINT_WINDOWS_DPI_AWARENESS, "permonitorv2");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     ShowError("Unable to register window class");
     return false;
   }
   videoUp = true;
   if (timerEvent == static_cast<uint32_t>(-1)) timerEvent = SDL_RegisterEvents(1);
-
-  SDL_DisplayMode mode{};
-  if (fullScreen) {
-    // The display must offer exactly this size; anything else would stretch
-    // or crop the demo.
-    SDL_DisplayMode want{};
-    want.w = width;
-    want.h = height;
-    want.format = 0;
-    if (!SDL_GetClosestDisplayMode(0, &want, &mode) || mode.w != width || mode.h != height) {
-      ShowError("Couldnt change to fullscreen with this config. using windowed mode instead");
-      fullScreen = false;
-    }
-  }
-  if (fullScreen) SDL_ShowCursor(SDL_DISABLE);
+  display = settings::Display >= 0 && settings::Display < SDL_GetNumVideoDisplays() ? settings::Display : 0;
 
   const std::string title = "Now playing: " + demo::DemoTitle;
 
@@ -195,33 +226,77 @@ bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits
       SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) != 0)
     return fail("pixel format unavaiable");
 
-  if (fullScreen) {
-    window = SDL_CreateWindow(title.c_str(), 0, 0, width, height,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
-    if (window && SDL_SetWindowDisplayMode(window, &mode) != 0) {
-      // The mode was offered but not taken after all: play in a window.
-      SDL_DestroyWindow(window);
-      window = nullptr;
-      SDL_ShowCursor(SDL_ENABLE);
-      ShowError("Couldnt change to fullscreen with this config. using windowed mode instead");
-      fullScreen = false;
-    }
-  }
-  if (!fullScreen) window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, SDL_WINDOW_OPENGL);
+  // The window starts at the picture's size, centred on its display, and
+  // may be resized; full screen covers the display at the mode it has.
+  window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                            SDL_WINDOWPOS_CENTERED_DISPLAY(display), width, height,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window) return fail("Window could not be created");
 
   context = SDL_GL_CreateContext(window);
   if (!context) return fail("Could not get OpenGL-rendering context");
   if (SDL_GL_MakeCurrent(window, context) != 0) return fail("UNable to activate OpenGL-rendering context");
+  // Adaptive where the driver has it: a late frame is shown at once.
+  if (!settings::VSync || SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(settings::VSync ? 1 : 0);
+
+  if (fullScreen && !EnterFullScreen()) {
+    ShowError("Couldnt change to fullscreen with this config. using windowed mode instead");
+    fullScreen = false;
+  }
+  SDL_ShowCursor(fullScreen ? SDL_DISABLE : SDL_ENABLE);
 
   frameRateTimer = SDL_AddTimer(1000, OnFrameRateTimer, nullptr);
 
   SDL_ShowWindow(window);
   SDL_RaiseWindow(window);
 
-  ResizeGLScene(width, height);
+  // The demo draws its picture at the chosen size whatever the window's;
+  // without framebuffer objects it draws into the window at the window's.
+  int drawW = width, drawH = height;
+  SDL_GL_GetDrawableSize(window, &drawW, &drawH);
+  if (present::Open(width, height, settings::BlankTextureSize))
+    ResizeGLScene(width, height);
+  else
+    ResizeGLScene(drawW, drawH);
   InitGL();
   return true;
+}
+
+bool FullScreenNow() { return window && isFullScreen; }
+
+void SetFullScreen(bool on) {
+  if (!window) return;
+  if (on)
+    EnterFullScreen();
+  else
+    LeaveFullScreen();
+  SDL_ShowCursor(isFullScreen ? SDL_DISABLE : SDL_ENABLE);
+}
+
+int32_t DisplayCount() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  const int32_t n = std::max(SDL_GetNumVideoDisplays(), 0);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return n;
+}
+
+bool DisplaySize(int32_t index, int32_t& width, int32_t& height) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  SDL_Rect bounds{};
+  const bool ok = SDL_GetDisplayBounds(index, &bounds) == 0;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (ok) width = bounds.w, height = bounds.h;
+  return ok;
+}
+
+void BeginPicture() { present::BeginFrame(); }
+
+void ShowPicture() {
+  SDL_Window* w = SDL_GL_GetCurrentWindow();
+  if (!w || !present::Active()) return;
+  int drawW = 0, drawH = 0;
+  SDL_GL_GetDrawableSize(w, &drawW, &drawH);
+  present::Show(drawW, drawH);
 }
 
 void KillGLWindow(bool fullScreen) {
@@ -229,11 +304,13 @@ void KillGLWindow(bool fullScreen) {
     SDL_RemoveTimer(frameRateTimer);
     frameRateTimer = 0;
   }
-  if (fullScreen) {
+  if (fullScreen || isFullScreen) {
     if (window) SDL_SetWindowFullscreen(window, 0);
-    SDL_ShowCursor(SDL_ENABLE);
+    isFullScreen = false;
   }
+  SDL_ShowCursor(SDL_ENABLE);
   if (context) {
+    present::Close();
     if (SDL_GL_MakeCurrent(window, nullptr) != 0) ShowError("Release of DC & RC failed");
     SDL_GL_DeleteContext(context);
     context = nullptr;
@@ -247,6 +324,8 @@ void KillGLWindow(bool fullScreen) {
     videoUp = false;
   }
 }
+
+// ---- GL state and the frame-rate font ----
 
 void InitGL() {
   if (!dllShared::Host.DrawMesh) messages::Show(":(", "crash");
@@ -263,7 +342,9 @@ void InitGL() {
   glEnable(GL_BLEND);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
+  ShowPicture();
   SwapBuffers();  // a black picture while the demo loads
+  BeginPicture();
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
 
@@ -327,12 +408,15 @@ void PrintText(const std::string& text) {
   glPopAttrib();
 }
 
+// ---- message handling ----
+
 void WindowProc(const TMessage& msg) {
   switch (msg.Kind) {
     case TMsgKind::Create:
       break;
     case TMsgKind::Size:
-      ResizeGLScene(msg.A, msg.B);
+      // The picture keeps its size; the window only shows it scaled.
+      if (!present::Active()) ResizeGLScene(msg.A, msg.B);
       break;
     case TMsgKind::Close: {
       SDL_Event quit{};
@@ -341,10 +425,16 @@ void WindowProc(const TMessage& msg) {
       break;
     }
     case TMsgKind::KeyDown:
-      if (msg.A >= 0 && msg.A < 256) KeyDown[msg.A] = 1;
+      if (msg.A >= 0 && msg.A < 256) KeyDown[msg.A] = 1, pressedSinceFrame[msg.A] = 1;
       break;
     case TMsgKind::KeyUp:
-      if (msg.A >= 0 && msg.A < 256) KeyDown[msg.A] = 0;
+      // A press no frame has seen yet stays down until one has.
+      if (msg.A >= 0 && msg.A < 256) {
+        if (pressedSinceFrame[msg.A])
+          releasedSinceFrame[msg.A] = 1;
+        else
+          KeyDown[msg.A] = 0;
+      }
       break;
     case TMsgKind::Timer:
       if (msg.A == FrameRateTimerId) {
@@ -356,6 +446,13 @@ void WindowProc(const TMessage& msg) {
     case TMsgKind::Other:
       break;
   }
+}
+
+void FrameKeysSeen() {
+  for (int k = 0; k < 256; ++k)
+    if (releasedSinceFrame[k]) KeyDown[k] = 0;
+  std::memset(pressedSinceFrame, 0, sizeof pressedSinceFrame);
+  std::memset(releasedSinceFrame, 0, sizeof releasedSinceFrame);
 }
 
 int32_t VirtualKeyOf(int32_t sym) {
@@ -406,6 +503,8 @@ bool PeekMessage(TMessage& out) {
     // to the system's menu handling and never reach the key table.
     const uint16_t mod = e.key.keysym.mod;
     const bool systemKey = vk == 121 || ((mod & KMOD_ALT) != 0 && (mod & KMOD_CTRL) == 0);
+    // Alt+Enter switches between full screen and a window.
+    if (systemKey && vk == 13 && e.type == SDL_KEYDOWN && !e.key.repeat) SetFullScreen(!FullScreenNow());
     if (vk != 0 && !systemKey) {
       out.Kind = e.type == SDL_KEYDOWN ? TMsgKind::KeyDown : TMsgKind::KeyUp;
       out.A = vk;

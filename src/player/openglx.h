@@ -13,6 +13,8 @@ union SDL_Event;
 namespace openglx {
 
 // Kept by the message handling, read (and partly cleared) by the main loop.
+// A key pressed since the last frame stays down for the next frame even
+// when it has been released again.
 extern uint8_t KeyDown[256];  // indexed by Windows virtual-key code
 extern int32_t FrameCount;    // frames drawn since the last FPSText update
 extern std::string FPSText;   // "FPS: <n>", empty until the first second
@@ -46,6 +48,22 @@ void Shutdown();
 
 bool CreateGLWindow(int32_t width, int32_t height, bool fullScreen, int32_t bits);
 void KillGLWindow(bool fullScreen);
+// Full screen (a borderless window over the display) or a window of the
+// chosen size, with the cursor hidden in full screen only. Alt+Enter calls it.
+void SetFullScreen(bool on);
+bool FullScreenNow();
+// The demo draws into its picture between these two; ShowPicture draws the
+// picture onto the window, scaled with its aspect kept, and leaves the
+// window's framebuffer bound for an overlay and the swap. Both do nothing
+// when the demo draws straight into the window.
+void BeginPicture();
+void ShowPicture();
+// The number of displays, and the size of display `index` at its current
+// mode; 0 and false without a video driver or such a display.
+int32_t DisplayCount();
+bool DisplaySize(int32_t index, int32_t& width, int32_t& height);
+// After a frame's keys were handled: releases the keys let go before it.
+void FrameKeysSeen();
 void ResizeGLScene(int32_t width, int32_t height);
 // GL state, operators, demo, tracks, music. Needs a current GL context.
 void InitGL();

@@ -44,6 +44,33 @@ void StopModules() {
   modules::StopModules();
 }
 
+// The display and the size the options ask for, checked against this
+// machine's displays. False with the message printed.
+bool CheckDisplayOptions(cmdline::TOptions& o) {
+  if (!o.HasDisplay && !o.NoSetup) return true;
+  const int32_t count = openglx::DisplayCount();
+  if (o.HasDisplay && o.Display >= count) {
+    std::fprintf(stderr, "qvlplay: there is no display %d (displays found: %d)\n", o.Display, count);
+    return false;
+  }
+  if (!o.NoSetup) return true;
+  int32_t w = 0, h = 0;
+  const int32_t display = o.HasDisplay ? o.Display : 0;
+  if (!openglx::DisplaySize(display, w, h)) {
+    if (!o.DesktopSize) return true;  // nothing to measure against
+    std::fprintf(stderr, "qvlplay: --resolution desktop: no display to take the size of\n");
+    return false;
+  }
+  if (o.DesktopSize) {
+    o.Width = w, o.Height = h;
+  } else if (o.Width > w || o.Height > h) {
+    std::fprintf(stderr, "qvlplay: --resolution %dx%d is larger than display %d (%dx%d)\n", o.Width, o.Height, display,
+                 w, h);
+    return false;
+  }
+  return true;
+}
+
 void ApplyNoSetupOptions(const cmdline::TOptions& o) {
   settings::StartPressed = true;
   settings::FullScreen = !o.Windowed;
@@ -91,7 +118,7 @@ bool BuildFromJson(const std::string& shownName, TDemoSource& d) {
   return true;
 }
 
-int Play(const cmdline::TOptions& o, TDemoSource& d) {
+int Play(cmdline::TOptions o, TDemoSource& d) {
   // An empty folder still plays (a black screen until Escape), but says why first.
   std::error_code ec;
   if (!d.Json && !std::filesystem::exists(d.File, ec))
@@ -124,14 +151,19 @@ int Play(const cmdline::TOptions& o, TDemoSource& d) {
     return capture::Run(job, playerHooks::Capture());
   }
 
+  if (!CheckDisplayOptions(o)) return 1;
   // While authoring, messages go to the console (and the overlay), never
   // into a box that would stop the show.
   if (!o.Watch) messageBox::InstallMessageBoxSink();
   if (!d.Json) demo::ReadDemoTitle(d.File);
+  settings::Display = o.Display;
+  settings::VSync = o.VSync;
   if (o.NoSetup)
     ApplyNoSetupOptions(o);
   else
     startup::RunSetupDialog(demo::DemoTitle);
+  // Without --display the demo plays where the setup window was.
+  if (o.HasDisplay) settings::Display = o.Display;
   if (!settings::StartPressed) return 0;
   return mainloop::MainLoop() ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // startup: what the setup window's controls do, with no drawing.
 #include "player/startup.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "engine/settings.h"
@@ -26,12 +27,19 @@ const std::vector<TControl> controls = {
     {TControlKind::CheckBox, "Loop Demo", 166, 174, 110, 15, kLoopDemo, TFont::Normal, false},
 };
 
-const std::array<TResolution, 4> resolutions = {{
+// The blank texture follows the size (settings::BlankTextureSizeFor): 512
+// for the first three, 1024 for 1280x1024; of the entries for today's
+// screens 1280x720 sets 512 and 1920x1080 sets 1024.
+const std::array<TResolution, 6> fixedResolutions = {{
     {"800x600", 800, 600},
     {"1024x768", 1024, 768},
     {"1280x800", 1280, 800},
     {"1280x1024", 1280, 1024},
+    {"1280x720", 1280, 720},
+    {"1920x1080", 1920, 1080},
 }};
+std::vector<TResolution> resolutions(fixedResolutions.begin(), fixedResolutions.end());
+std::string desktopText;  // the text of the desktop's entry
 
 // State of the current run of the window.
 std::string caption;
@@ -115,9 +123,19 @@ void SelectionChanged(int id) {
 }  // namespace
 
 const std::vector<TControl>& Controls() { return controls; }
-const std::array<TResolution, 4>& Resolutions() { return resolutions; }
+const std::vector<TResolution>& Resolutions() { return resolutions; }
 
-void BeginDialog(const std::string& title, const std::vector<std::string>& soundCards) {
+void BeginDialog(const std::string& title, const std::vector<std::string>& soundCards, int32_t desktopWidth,
+                 int32_t desktopHeight) {
+  resolutions.assign(fixedResolutions.begin(), fixedResolutions.end());
+  const bool listed = std::any_of(resolutions.begin(), resolutions.end(), [&](const TResolution& r) {
+    return r.width == desktopWidth && r.height == desktopHeight;
+  });
+  if (desktopWidth > 0 && desktopHeight > 0 && !listed) {
+    desktopText = std::to_string(desktopWidth) + "x" + std::to_string(desktopHeight);
+    resolutions.push_back({desktopText.c_str(), desktopWidth, desktopHeight});
+  }
+
   settings::StartPressed = false;
   settings::FullScreen = true;
   settings::ScreenWidth = resolutions[0].width;
@@ -191,6 +209,9 @@ bool Mnemonic(char key) {
   }
   return false;
 }
+
+void Enter() { Click(kStart); }
+void Escape() { Click(kQuit); }
 
 void CloseBox() {
   // Closing leaves StartPressed as the run began it: false.

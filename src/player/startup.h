@@ -63,14 +63,17 @@ struct TResolution {
 
 // The controls in creation order.
 const std::vector<TControl>& Controls();
-// The resolution list, in list order.
-const std::array<TResolution, 4>& Resolutions();
+// The resolution list of the current run, in list order: the fixed entries,
+// then the desktop's own size when it is none of them.
+const std::vector<TResolution>& Resolutions();
 
 // Starts one run of the window: resets StartPressed, FullScreen, the
 // resolution and the blank-texture size; ShowFPS, SoundOff, SoundDevice and
 // LoopDemo keep their values and the boxes and the sound-card list show them.
-// soundCards are the device names listed after "<Default>".
-void BeginDialog(const std::string& title, const std::vector<std::string>& soundCards);
+// soundCards are the device names listed after "<Default>"; desktopWidth x
+// desktopHeight is the size of the display the window is on (0: unknown).
+void BeginDialog(const std::string& title, const std::vector<std::string>& soundCards, int32_t desktopWidth = 0,
+                 int32_t desktopHeight = 0);
 
 // "'" + title + "' Setup".
 std::string Caption();
@@ -89,6 +92,9 @@ void Choose(int id, int position);
 bool Mnemonic(char key);
 // The caption's close box: the window goes as with Quit.
 void CloseBox();
+// Enter presses Start, Escape presses Quit.
+void Enter();
+void Escape();
 
 bool Destroyed();
 bool Checked(int id);

@@ -13,6 +13,7 @@
 
 #include "backends/imgui_impl_opengl2.h"
 #include "backends/imgui_impl_sdl.h"
+#include "engine/settings.h"
 #include "platform/fonts.h"
 #include "platform/muzax.h"
 #include "player/startup.h"
@@ -251,7 +252,14 @@ void HandleEvent(const SDL_Event& e, Uint32 windowId) {
              e.key.keysym.sym <= SDLK_z) {
     Mnemonic(static_cast<char>('a' + (e.key.keysym.sym - SDLK_a)));
   } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) {
-    escapePressed = true;
+    // Escape closes an open list first, then presses Quit.
+    if (ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId))
+      escapePressed = true;
+    else
+      Escape();
+  } else if (e.type == SDL_KEYDOWN && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER) &&
+             !(e.key.keysym.mod & KMOD_ALT) && !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) {
+    Enter();
   }
 }
 
@@ -260,14 +268,15 @@ void HandleEvent(const SDL_Event& e, Uint32 windowId) {
 void SetFrameObserver(TFrameObserver observer) { frameObserver = observer; }
 
 void RunSetupDialog(const std::string& title) {
-  BeginDialog(title, muzax::PlaybackDevices());
-
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    BeginDialog(title, muzax::PlaybackDevices());
     std::fprintf(stderr, "qvlplay: no setup window: %s\n", SDL_GetError());
     return;
   }
+  const int display = settings::Display >= 0 && settings::Display < SDL_GetNumVideoDisplays() ? settings::Display : 0;
   SDL_Rect screen{0, 0, 0, 0};
-  SDL_GetDisplayBounds(0, &screen);
+  SDL_GetDisplayBounds(display, &screen);
+  BeginDialog(title, muzax::PlaybackDevices(), screen.w, screen.h);
   const std::array<int, 4> place = Placement(screen.w, screen.h);
   SDL_Window* window = SDL_CreateWindow(Caption().c_str(), screen.x + place[0], screen.y + place[1], place[2],
                                         place[3], SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
@@ -317,6 +326,9 @@ void RunSetupDialog(const std::string& title) {
     SDL_GL_SwapWindow(window);
   }
 
+  // The demo plays on the display the window was moved to.
+  const int shownOn = SDL_GetWindowDisplayIndex(window);
+  if (shownOn >= 0) settings::Display = shownOn;
   glDeleteTextures(1, &logoTexture);
   logoTexture = 0;
   ImGui_ImplOpenGL2_Shutdown();

@@ -23,23 +23,10 @@ bool IsFile(const fs::path& p) {
   return fs::is_regular_file(p, ec);
 }
 
-fs::path ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return fs::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 // The full path of `program` (".exe" added), or empty when it is nowhere.
 fs::path Find(const std::string& program) {
   const std::wstring file = utf8::ToWide(program) + L".exe";
-  const fs::path beside = ProgramFolder() / file;
+  const fs::path beside = utf8::ProgramFolder() / file;
   if (IsFile(beside)) return beside;
   const wchar_t* path = _wgetenv(L"PATH");
   if (!path) return {};

@@ -37,19 +37,6 @@ fs::path FontsFolder() {
   return fs::path(dir) / L"Fonts";
 }
 
-fs::path ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return fs::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 bool IsFile(const fs::path& p) {
   std::error_code ec;
   return !p.empty() && fs::is_regular_file(p, ec);
@@ -70,7 +57,7 @@ std::string FileFor(const char* family, TWeight weight) {
   for (const TFace& f : kFaces)
     if (name == f.Family && weight == f.Weight && IsFile(folder / f.File))
       return utf8::FromWide((folder / f.File).wstring());
-  const fs::path bundled = ProgramFolder() / kBundled;
+  const fs::path bundled = utf8::ProgramFolder() / kBundled;
   if (IsFile(bundled)) return utf8::FromWide(bundled.wstring());
   return {};
 }

@@ -1,12 +1,18 @@
 // The platform layer's child processes and font lookup, as the video export
-// and the windows use them.
+// and the windows use them; file names beyond ASCII.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "engine/paths.h"
+#include "imageFiles.h"
 #include "platform/childProcess.h"
 #include "platform/fonts.h"
+#include "platform/pngWrite.h"
+#include "resources/Texturez.h"
 
 namespace {
 
@@ -37,6 +43,26 @@ TEST(Fonts, ArialOrItsStandInIsAFileAndTrueTypeOnlyWhenItSaysSo) {
   const std::string ttf = fonts::TrueTypeFileFor("Arial");
   EXPECT_FALSE(any.empty());  // the install script brings a metric-compatible face
   EXPECT_TRUE(any.ends_with(".ttf") || any.ends_with(".otf") ? ttf == any : ttf.empty()) << any;
+}
+
+// Names no single-byte code page holds: an image read from such a folder, a
+// picture written into it (on Windows this takes the programs' UTF-8 manifest).
+TEST(FileNames, ANonAsciiFolderIsReadAndWritten) {
+  const std::string dir = paths::Text(std::filesystem::temp_directory_path()) + "/qvl D\xc3\xa9mo \xe2\x98\x83 \xe6\x97\xa5";
+  std::error_code ec;
+  std::filesystem::remove_all(paths::Of(dir), ec);
+  ASSERT_TRUE(std::filesystem::create_directories(paths::Of(dir), ec)) << ec.message();
+  const testimg::Picture picture = testimg::Quadrants(4, 2);
+  const testimg::Bytes bmp = testimg::MakeBMP(picture);
+  std::ofstream(paths::Of(dir + "/bild \xc3\xbc.bmp"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  Texturez::TImage image;
+  ASSERT_TRUE(Texturez::ReadBMP(dir + "/bild \xc3\xbc.bmp", &image));
+  EXPECT_EQ(image.Width, 4);
+  const uint8_t rgb[3 * 4] = {};
+  ASSERT_TRUE(pngWrite::Write(dir + "/frame \xc3\xa9.png", {rgb, 2, 2, 3, false}));
+  EXPECT_TRUE(std::filesystem::is_regular_file(paths::Of(dir) / u8"frame \u00e9.png"));
+  std::filesystem::remove_all(paths::Of(dir), ec);
 }
 
 }  // namespace

@@ -1,13 +1,5 @@
 #include "capture/capture.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -24,7 +16,9 @@
 #include "capture/pngPool.h"
 #include "capture/videoOut.h"
 #include "data/demo.h"
+#include "engine/paths.h"
 #include "engine/settings.h"
+#include "platform/console.h"
 #include "platform/offscreen.h"
 #include "platform/present.h"
 
@@ -34,41 +28,9 @@ namespace {
 
 constexpr const char* MusicFile = "music.mp3";
 
-volatile std::sig_atomic_t Interrupted = 0;
-void OnInterrupt(int) { Interrupted = 1; }
-
 // Ctrl-C and kill end the capture between frames, so that a video export can
 // remove its temporary files; a vanished ffmpeg must not kill us mid-write.
-struct TSignals {
-#ifndef _WIN32
-  struct sigaction Int {}, Term {}, Pipe {};
-#endif
-  void Install() {
-    Interrupted = 0;
-#ifndef _WIN32
-    struct sigaction on {};
-    on.sa_handler = OnInterrupt;
-    sigemptyset(&on.sa_mask);
-    sigaction(SIGINT, &on, &Int);
-    sigaction(SIGTERM, &on, &Term);
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, &Pipe);
-#else
-    std::signal(SIGINT, OnInterrupt);
-#endif
-  }
-  void Restore() {
-#ifndef _WIN32
-    sigaction(SIGINT, &Int, nullptr);
-    sigaction(SIGTERM, &Term, nullptr);
-    sigaction(SIGPIPE, &Pipe, nullptr);
-#else
-    std::signal(SIGINT, SIG_DFL);
-#endif
-  }
-};
+volatile std::sig_atomic_t Interrupted = 0;
 
 // Frames from `from` up to `end` inclusive.
 int64_t FrameCountUpTo(int32_t from, int32_t rate, int32_t end) {
@@ -98,7 +60,7 @@ bool WriteMusicSpan(const TCaptureJob& job, const THooks& hooks, int64_t frames,
                     bool& written) {
   written = false;
   std::error_code ec;
-  if (!std::filesystem::exists(MusicFile, ec)) return true;
+  if (!std::filesystem::exists(paths::Of(MusicFile), ec)) return true;
   int32_t sampleRate = 0;
   std::vector<int16_t> stereo;
   std::string error;
@@ -195,8 +157,8 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
   std::string error;
   if (job.Output == TOutput::Frames) {
     std::error_code ec;
-    std::filesystem::create_directories(job.Dir, ec);
-    if (ec || !std::filesystem::is_directory(job.Dir)) {
+    std::filesystem::create_directories(paths::Of(job.Dir), ec);
+    if (ec || !std::filesystem::is_directory(paths::Of(job.Dir), ec)) {
       std::fprintf(stderr, "qvlplay: cannot make the directory %s\n", job.Dir.c_str());
       return 1;
     }
@@ -222,7 +184,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
 
   const int32_t end = job.HasTo ? job.To : DefaultEnd(demo::DemoData, job.From);
   const int64_t total = FrameCountUpTo(job.From, job.Rate, end);
-  const bool progress = isatty(STDERR_FILENO) != 0;
+  const bool progress = console::ErrorIsTerminal();
   const auto started = std::chrono::steady_clock::now();
   auto shown = started;
   std::vector<double> frameMs;
@@ -251,8 +213,8 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     ++handedOver;
     return videoOut::Put(std::move(pixels), error);
   };
-  TSignals signals;
-  signals.Install();
+  Interrupted = 0;
+  console::CatchInterrupts(&Interrupted);
   scheduler::DemoFinished = 0;
   scheduler::ResetTracks();
   int rc = 0;
@@ -305,7 +267,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
     }
     if (job.Output == TOutput::Video) videoOut::Abort();
     frameRead::Shutdown();
-    signals.Restore();
+    console::RestoreInterrupts();
     if (progress) std::fputc('\n', stderr);
     // A fatal script fault has shown its message; the frames written so far
     // stay, the context goes.
@@ -331,7 +293,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
       rc = 1;
     }
     bool written = false;
-    if (rc == 0 && !WriteMusicSpan(job, hooks, frame, (std::filesystem::path(job.Dir) / "audio.wav").string(), written))
+    if (rc == 0 && !WriteMusicSpan(job, hooks, frame, paths::Text(paths::Of(job.Dir) / "audio.wav"), written))
       rc = 1;
   } else if (job.Output == TOutput::Video) {
     if (rc == 0) {
@@ -341,7 +303,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
       if (rc == 0 && !Interrupted && !videoOut::Finish(written ? wav : std::string(), error)) rc = 1;
       if (Interrupted) error = "capture interrupted";
       std::error_code ec;
-      std::filesystem::remove(wav, ec);
+      std::filesystem::remove(paths::Of(wav), ec);
     }
     if (rc != 0 || Interrupted) {
       videoOut::Abort();
@@ -350,7 +312,7 @@ int Run(const TCaptureJob& job, const THooks& hooks) {
   } else if (rc == 0) {
     PrintTimeDemo(frame, seconds, frameMs);
   }
-  signals.Restore();
+  console::RestoreInterrupts();
   if (rc != 0 && !error.empty()) std::fprintf(stderr, "qvlplay: %s\n", error.c_str());
 
   hooks.FreeDemo();

@@ -4,9 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include "platform/offscreen.h"

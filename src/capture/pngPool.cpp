@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/paths.h"
 #include "platform/pngWrite.h"
 
 namespace pngPool {
@@ -77,7 +78,7 @@ void Work() {
 std::string FrameFileName(const std::string& dir, int64_t frame) {
   char name[32];
   std::snprintf(name, sizeof name, "%06lld.png", static_cast<long long>(frame));
-  return (std::filesystem::path(dir) / name).string();
+  return paths::Text(paths::Of(dir) / name);
 }
 
 void Start(const std::string& dir, int width, int height) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/paths.h"
 #include "platform/childProcess.h"
 
 namespace videoOut {
@@ -109,16 +110,16 @@ const TFormat* FormatOf(const std::string& path) {
 
 void RemoveTemporaries() {
   std::error_code ec;
-  if (!Out.Silent.empty()) std::filesystem::remove(Out.Silent, ec);
-  if (!Out.Muxed.empty()) std::filesystem::remove(Out.Muxed, ec);
+  if (!Out.Silent.empty()) std::filesystem::remove(paths::Of(Out.Silent), ec);
+  if (!Out.Muxed.empty()) std::filesystem::remove(paths::Of(Out.Muxed), ec);
 }
 
 }  // namespace
 
 std::string TempName(const std::string& path, const char* what) {
-  const std::filesystem::path p(path);
+  const std::filesystem::path p = paths::Of(path);
   const long id = childProcess::ProcessId();
-  return (p.parent_path() / ("." + p.filename().string() + "." + what + "-" + std::to_string(id))).string();
+  return paths::Text(p.parent_path() / paths::Of("." + paths::Text(p.filename()) + "." + what + "-" + std::to_string(id)));
 }
 
 bool HaveFfmpeg() { return childProcess::OnPath("ffmpeg"); }
@@ -135,10 +136,10 @@ bool Start(const std::string& path, int width, int height, int32_t rate, std::st
     error = "a video needs an even width and height, not " + std::to_string(width) + "x" + std::to_string(height);
     return false;
   }
-  const auto parent = std::filesystem::path(path).parent_path();
+  const auto parent = paths::Of(path).parent_path();
   std::error_code ec;
   if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
-    error = "cannot write " + path + ": there is no directory " + parent.string();
+    error = "cannot write " + path + ": there is no directory " + paths::Text(parent);
     return false;
   }
   if (!HaveFfmpeg()) {
@@ -209,7 +210,7 @@ bool Finish(const std::string& wavPath, std::string& error) {
     return false;
   }
   std::error_code ec;
-  std::filesystem::rename(Out.Muxed, Out.Path, ec);
+  std::filesystem::rename(paths::Of(Out.Muxed), paths::Of(Out.Path), ec);
   if (ec) {
     error = "cannot write " + Out.Path + ": " + ec.message();
     Abort();

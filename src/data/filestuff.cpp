@@ -8,6 +8,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "engine/paths.h"
+
 namespace filestuff {
 
 bool CountingPass = false;
@@ -306,7 +308,7 @@ void WriteDemoFile(const std::string& path, const std::function<void()>& values)
     }
   }
   std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
+  std::filesystem::rename(paths::Of(tmp), paths::Of(path), ec);
   if (ec) {
     std::remove(tmp.c_str());
     throw WriteError("cannot rename " + tmp + " to " + path + ": " + ec.message());

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/filestuff.h"
+#include "engine/paths.h"
 #include "engine/registry.h"
 #include "operators/roster.h"
 #include "engine/scheduler.h"
@@ -238,8 +239,8 @@ std::string ProgramBytes(const json& program, const std::string& at, TFiles& fil
     return std::string(r.Code.begin(), r.Code.end());
   }
   const std::string name = records::StringFromJson(program["AsmFile"], where);
-  const std::filesystem::path path = std::filesystem::path(files.Dir) / name;
-  files.Read.push_back(path.lexically_normal().string());
+  const std::filesystem::path path = paths::Of(files.Dir) / paths::Of(name);
+  files.Read.push_back(paths::Text(path.lexically_normal()));
   std::ifstream in(path, std::ios::binary);
   if (!in) Fail(where, "cannot open \"" + name + "\"");
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

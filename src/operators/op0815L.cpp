@@ -1,8 +1,5 @@
 #include "operators/op0815L.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <algorithm>

@@ -1,8 +1,5 @@
 #include "operators/opFader.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include "operators/opPath.h"

@@ -5,9 +5,6 @@
 // of movement operators on consecutive tracks multiply together.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <cstdint>

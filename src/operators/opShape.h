@@ -7,9 +7,6 @@
 // it; its own file then holds only its record, its descriptor and Render.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <cstdint>

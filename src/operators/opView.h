@@ -1,9 +1,6 @@
 // opView: the two projections the full-window operators switch between.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 

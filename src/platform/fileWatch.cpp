@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "engine/paths.h"
 #include "platform/fileWatchNotify.h"
 
 namespace fileWatch {
@@ -36,9 +37,9 @@ bool polled = false;
 TStamp StampOf(const std::string& name) {
   TStamp s;
   std::error_code ec;
-  s.time = fs::last_write_time(name, ec);
+  s.time = fs::last_write_time(paths::Of(name), ec);
   if (ec) return s;
-  s.size = fs::file_size(name, ec);
+  s.size = fs::file_size(paths::Of(name), ec);
   s.exists = !ec;
   return s;
 }
@@ -93,11 +94,11 @@ void Watch(const std::vector<std::string>& files, bool polling) {
   for (const std::string& f : files) {
     if (f.empty() || std::any_of(watched.begin(), watched.end(), [&](const TWatched& w) { return w.name == f; }))
       continue;
-    const fs::path p(f);
+    const fs::path p = paths::Of(f);
     TWatched w;
     w.name = f;
-    w.dir = p.has_parent_path() ? p.parent_path().string() : ".";
-    w.leaf = p.filename().string();
+    w.dir = p.has_parent_path() ? paths::Text(p.parent_path()) : ".";
+    w.leaf = paths::Text(p.filename());
     w.stamp = StampOf(f);
     watched.push_back(std::move(w));
   }

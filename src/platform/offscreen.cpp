@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 namespace offscreen {
@@ -23,16 +21,10 @@ SDL_GLContext context = nullptr;
 int surfaceWidth = 0;
 int surfaceHeight = 0;
 
-void SetDriver(const char* name) {
-#ifdef _WIN32
-  _putenv_s("SDL_VIDEODRIVER", name ? name : "");
-#else
-  if (name)
-    setenv("SDL_VIDEODRIVER", name, 1);
-  else
-    unsetenv("SDL_VIDEODRIVER");
-#endif
-}
+bool IsWindows() { return std::strcmp(SDL_GetPlatform(), "Windows") == 0; }
+
+// An empty name is no choice: SDL then takes the system's own driver.
+void SetDriver(const char* name) { SDL_setenv("SDL_VIDEODRIVER", name ? name : "", 1); }
 
 }  // namespace
 
@@ -42,9 +34,8 @@ bool Open(int width, int height, std::string* error) {
     SDL_GL_MakeCurrent(window, context);
     return true;
   }
-#ifndef _WIN32
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-#endif
+  // Windows has no offscreen driver: there the hidden window is the system's.
+  if (!IsWindows()) SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = std::string("SDL video: ") + SDL_GetError();
     return false;

@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #ifndef APIENTRY

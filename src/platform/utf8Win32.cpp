@@ -1,6 +1,5 @@
-// UTF-8 on Windows: the conversions, and the wide entry point that hands the
-// programs' main their arguments in UTF-8 (ANSI code pages cannot name every
-// file). The programs' main is renamed to qvlUtf8Main by the build on Windows.
+// UTF-8 on Windows: the conversions to and from the wide strings of the
+// system's W functions, and the program's folder.
 #include <windows.h>
 
 #include <vector>

@@ -17,6 +17,7 @@
 #include "data/filestuff.h"
 #include "description/demoBuild.h"
 #include "engine/messages.h"
+#include "engine/paths.h"
 #include "engine/settings.h"
 #include "platform/fileWatch.h"
 #include "platform/messageBox.h"
@@ -121,9 +122,9 @@ bool BuildFromJson(const std::string& shownName, TDemoSource& d) {
 int Play(cmdline::TOptions o, TDemoSource& d) {
   // An empty folder still plays (a black screen until Escape), but says why first.
   std::error_code ec;
-  if (!d.Json && !std::filesystem::exists(d.File, ec))
+  if (!d.Json && !std::filesystem::exists(paths::Of(d.File), ec))
     std::fprintf(stderr, "qvlplay: no demo.qvl in %s: nothing to play\n",
-                 std::filesystem::current_path(ec).string().c_str());
+                 paths::Text(std::filesystem::current_path(ec)).c_str());
   if (d.Json || o.Watch) {
     openglx::SetDemoLoader([&d, &o] {
       if (!d.Json) ReadWhole(d.File, d.Source), d.Demo = d.Source;
@@ -188,7 +189,7 @@ int Run(int argc, char** argv) {
   }
   if (!options.Dir.empty()) {
     std::error_code ec;
-    std::filesystem::current_path(options.Dir, ec);
+    std::filesystem::current_path(paths::Of(options.Dir), ec);
     if (ec) {
       std::fprintf(stderr, "qvlplay: cannot enter %s: %s\n", options.Dir.c_str(), ec.message().c_str());
       return 2;
@@ -197,13 +198,13 @@ int Run(int argc, char** argv) {
 
   TDemoSource source;
   if (!options.Json.empty()) {
-    const std::filesystem::path json(options.Json);
+    const std::filesystem::path json = paths::Of(options.Json);
     source.Json = true;
-    source.File = json.filename().string();
+    source.File = paths::Text(json.filename());
     // Its images and music lie beside it: play from there.
     if (json.has_parent_path()) {
       std::error_code ec;
-      if (options.Capture) options.CaptureDir = std::filesystem::absolute(options.CaptureDir, ec).string();
+      if (options.Capture) options.CaptureDir = paths::Text(std::filesystem::absolute(paths::Of(options.CaptureDir), ec));
       std::filesystem::current_path(json.parent_path(), ec);
       if (ec) {
         std::fprintf(stderr, "qvl build: %s: cannot open the file\n", options.Json.c_str());

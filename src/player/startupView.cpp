@@ -18,9 +18,6 @@
 #include "platform/muzax.h"
 #include "player/startup.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 namespace startup {

@@ -5,13 +5,11 @@
 // file name.
 #include "resources/Texturez.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <limits>
 #include <cctype>
 #include <cmath>
 #include <csetjmp>
@@ -25,6 +23,7 @@
 #include <jpeglib.h>
 
 #include "engine/messages.h"
+#include "engine/paths.h"
 #include "resources/texMan.h"
 
 namespace Texturez {
@@ -95,7 +94,7 @@ struct InFile {
 
   bool Open(const std::string& name) {
     std::error_code ec;
-    const auto len = std::filesystem::file_size(name, ec);
+    const auto len = std::filesystem::file_size(paths::Of(name), ec);
     if (ec) return false;  // missing, a directory, or unreadable
     f = std::fopen(name.c_str(), "rb");
     size = static_cast<int64_t>(len);
@@ -121,11 +120,14 @@ struct InFile {
   bool Seek(int64_t at) {
     if (at < 0 || at > size) return false;
     if (mem) return pos = at, true;
-#ifdef _WIN32
-    return _fseeki64(f, at, SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
-#endif
+    // std::fseek takes a long, 32 bits on Windows: far offsets go in steps.
+    if (std::fseek(f, 0, SEEK_SET) != 0) return false;
+    for (int64_t left = at; left > 0;) {
+      const long step = static_cast<long>(std::min<int64_t>(left, std::numeric_limits<long>::max()));
+      if (std::fseek(f, step, SEEK_CUR) != 0) return false;
+      left -= step;
+    }
+    return true;
   }
 };
 

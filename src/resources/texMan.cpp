@@ -1,8 +1,5 @@
 #include "resources/texMan.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <vector>

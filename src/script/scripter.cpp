@@ -4,9 +4,6 @@
 // instruction; the GL table and the entry points.
 #include "script/scripter.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <array>

@@ -9,6 +9,7 @@
 
 #include "data/filestuff.h"
 #include "description/demoBuild.h"
+#include "engine/paths.h"
 #include "tools/commands.h"
 
 namespace tools {
@@ -41,7 +42,7 @@ int CmdBuild(int argc, char** argv) {
     return ExitBadInput;
   }
   try {
-    demoBuild::BuildDemoFile(records::json::parse(file), out, std::filesystem::path(in).parent_path().string());
+    demoBuild::BuildDemoFile(records::json::parse(file), out, paths::Text(paths::Of(in).parent_path()));
   } catch (const records::json::exception& e) {
     // Not only syntax: a number too large for a double is out_of_range.
     std::fprintf(stderr, "qvl build: %s: %s\n", in, e.what());

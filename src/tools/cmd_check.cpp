@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/demo.h"
+#include "engine/paths.h"
 #include "engine/registry.h"
 #include "operators/roster.h"
 #include "resources/mshman.h"
@@ -135,7 +136,7 @@ void CheckImages(const fs::path& dir) {
     if (ext != ".BMP" && ext != ".JPG" && ext != ".TGA")
       Report(true, where + ": no image reader takes this extension (.bmp, .jpg, .tga); the texture stays empty");
     std::error_code ec;
-    if (!fs::is_regular_file(dir / name, ec)) Report(true, where + ": the image file is missing");
+    if (!fs::is_regular_file(dir / paths::Of(name), ec)) Report(true, where + ": the image file is missing");
   }
 }
 
@@ -171,7 +172,7 @@ int CmdCheck(int argc, char** argv) {
   }
   if (!demoview::Load("check", argv[1])) return ExitBadInput;
   errors = 0;
-  const fs::path dir = fs::path(argv[1]).parent_path();
+  const fs::path dir = paths::Of(argv[1]).parent_path();
   CheckEvents();
   CheckOverlaps();
   CheckReferences();

@@ -67,14 +67,15 @@ demo.qvl from a JSON description, dump one, check one, render an image).
 Nothing is installed and nothing on the machine is changed: the programs run
 from this folder, also from a read-only medium.
 
-Video export (qvlplay.exe --video) needs ffmpeg.exe beside qvlplay.exe or on
-PATH. Where Windows has no Arial, the frame-rate text uses
+Video export ("qvlplay.exe --capture film.mp4 --rate 60") needs ffmpeg.exe
+beside qvlplay.exe or on PATH. File and folder names may hold any letters
+(Windows 10 version 1903 or later). Where Windows has no Arial, the frame-rate text uses
 LiberationSans-Regular.ttf beside the program (SIL Open Font License,
 LiberationSans-LICENSE.txt).
 
 Included libraries: SDL2 and SDL2_ttf (zlib licence), FreeType (FreeType
 licence), mpg123 (LGPL 2.1, as the replaceable libmpg123.dll), libjpeg-turbo,
-libpng, zlib and Dear ImGui (their permissive licences), each built from
+libdeflate, zlib and Dear ImGui (their permissive licences), each built from
 Debian's source package.
 EOF
 

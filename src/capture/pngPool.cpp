@@ -10,6 +10,7 @@
 
 #include "engine/paths.h"
 #include "platform/pngWrite.h"
+#include "platform/priority.h"
 
 namespace pngPool {
 
@@ -39,6 +40,8 @@ struct TPool {
 } Pool;
 
 void Work() {
+  // Encoding can wait; the renderer's threads, which the frame rate hangs on, cannot.
+  priority::Lower();
   std::vector<uint8_t> png;
   for (;;) {
     TJob job;

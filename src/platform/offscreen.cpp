@@ -10,6 +10,8 @@
 
 #include <GL/gl.h>
 
+#include "platform/framebuffer.h"
+
 namespace offscreen {
 
 namespace {
@@ -20,6 +22,15 @@ SDL_GLContext context = nullptr;
 // not grow a surface when its window is resized.
 int surfaceWidth = 0;
 int surfaceHeight = 0;
+// On a system's own driver the window is hidden, and what a hidden window
+// holds is undefined on some drivers (Windows'): the drawing goes into a
+// framebuffer object instead, where there are framebuffer objects.
+framebuffer::TFramebuffer surface;
+
+bool OnOffscreenDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "offscreen") == 0;
+}
 
 bool IsWindows() { return std::strcmp(SDL_GetPlatform(), "Windows") == 0; }
 
@@ -67,6 +78,7 @@ bool Open(int width, int height, std::string* error) {
   SDL_GL_MakeCurrent(window, context);
   surfaceWidth = width;
   surfaceHeight = height;
+  if (!OnOffscreenDriver()) framebuffer::Make(width, height, surface);
   glViewport(0, 0, width, height);
   return true;
 }
@@ -84,6 +96,10 @@ bool OpenHeadless(int width, int height, std::string* error) {
 }
 
 void Close() {
+  if (surface.Name) {
+    framebuffer::Bind(0);
+    framebuffer::Delete(surface);
+  }
   if (context) SDL_GL_DeleteContext(context);
   if (window) SDL_DestroyWindow(window);
   context = nullptr;
@@ -95,6 +111,19 @@ bool IsOpen() { return window != nullptr; }
 
 void Resize(int width, int height) {
   if (!window) return;
+  if (surface.Name) {
+    // A larger framebuffer in the same context: every texture stays.
+    if (surface.StorageWidth < width || surface.StorageHeight < height) {
+      framebuffer::TFramebuffer larger;
+      if (framebuffer::Make(std::max(width, surface.StorageWidth), std::max(height, surface.StorageHeight), larger)) {
+        framebuffer::Delete(surface);
+        surface = larger;
+      }
+      framebuffer::Bind(surface.Name);
+    }
+    glViewport(0, 0, width, height);
+    return;
+  }
   SDL_SetWindowSize(window, width, height);
   if (surfaceWidth < width || surfaceHeight < height) {
     // Move the context (and with it every texture) onto a window whose

@@ -1,6 +1,9 @@
 // offscreen: an OpenGL context with no window on screen, for tests and
 // tools. With SDL_VIDEODRIVER=offscreen (set here unless the caller chose a
-// driver) SDL makes an EGL surface on Mesa's software renderer.
+// driver) SDL makes an EGL surface on Mesa's software renderer. On a
+// system's own driver (Windows has no offscreen one) the window is hidden
+// and the drawing goes into a framebuffer object bound in its place, since
+// what a hidden window holds may not be read back there.
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,7 @@
 #include "imageFiles.h"
 #include "platform/childProcess.h"
 #include "platform/fonts.h"
+#include "platform/memory.h"
 #include "platform/pngWrite.h"
 #include "resources/Texturez.h"
 
@@ -43,6 +44,15 @@ TEST(Fonts, ArialOrItsStandInIsAFileAndTrueTypeOnlyWhenItSaysSo) {
   const std::string ttf = fonts::TrueTypeFileFor("Arial");
   EXPECT_FALSE(any.empty());  // the install script brings a metric-compatible face
   EXPECT_TRUE(any.ends_with(".ttf") || any.ends_with(".otf") ? ttf == any : ttf.empty()) << any;
+}
+
+// The player starts again once with huge pages, keeping what else the tunables said.
+TEST(HugePages, TheTunableIsAddedOnceAndNothingElseIsLost) {
+  EXPECT_EQ(memory::TunablesWithHugePages(nullptr), "glibc.malloc.hugetlb=1");
+  EXPECT_EQ(memory::TunablesWithHugePages(""), "glibc.malloc.hugetlb=1");
+  EXPECT_EQ(memory::TunablesWithHugePages("glibc.malloc.check=0"), "glibc.malloc.check=0:glibc.malloc.hugetlb=1");
+  EXPECT_EQ(memory::TunablesWithHugePages("glibc.malloc.check=0:glibc.malloc.hugetlb=1"), std::nullopt);
+  EXPECT_EQ(memory::TunablesWithHugePages("glibc.malloc.hugetlb=0"), std::nullopt);  // the user's choice stands
 }
 
 // Names no single-byte code page holds: an image read from such a folder, a
